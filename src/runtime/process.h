@@ -1,0 +1,9 @@
+// The program's command line as UTF-8 strings (without the program name), on
+// Windows read from the wide command line so that no name is lost to the
+// ANSI code page.
+#pragma once
+
+#include <string>
+#include <vector>
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv);

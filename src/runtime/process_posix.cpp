@@ -1,0 +1,5 @@
+#include "runtime/process.h"
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}

@@ -1,0 +1,237 @@
+#include "runtime/streams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "runtime/ansi.h"
+#include "runtime/exceptions.h"
+
+namespace {
+
+constexpr const char* kReadError = "Stream read error";
+constexpr const char* kWriteError = "Stream write error";
+
+int64_t ResolveSeek(int64_t offset, TSeekOrigin origin, int64_t position, int64_t size) {
+  switch (origin) {
+    case TSeekOrigin::Beginning: return offset;
+    case TSeekOrigin::Current: return position + offset;
+    case TSeekOrigin::End: return size + offset;
+  }
+  return position;
+}
+
+// File names are UTF-8; Windows opens them by their wide form so that any
+// name works whatever the ANSI code page.
+std::FILE* OpenFile(const std::string& fileName, const char* mode) {
+#ifdef _WIN32
+  return _wfopen(Utf8ToWide(fileName).c_str(), Utf8ToWide(mode).c_str());
+#else
+  return std::fopen(fileName.c_str(), mode);
+#endif
+}
+
+int SeekFile(std::FILE* file, int64_t offset, int whence) {
+#ifdef _WIN32
+  return fseeko64(file, offset, whence);
+#else
+  return fseeko(file, static_cast<off_t>(offset), whence);
+#endif
+}
+
+int64_t TellFile(std::FILE* file) {
+#ifdef _WIN32
+  return ftello64(file);
+#else
+  return static_cast<int64_t>(ftello(file));
+#endif
+}
+
+}  // namespace
+
+int64_t TStream::Size() {
+  const int64_t position = Seek(0, TSeekOrigin::Current);
+  const int64_t size = Seek(0, TSeekOrigin::End);
+  Seek(position, TSeekOrigin::Beginning);
+  return size;
+}
+
+void TStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError(kReadError);
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError(kWriteError);
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  constexpr int64_t kChunk = 61440;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kChunk)));
+  int64_t left = count;
+  while (left > 0) {
+    const int64_t step = std::min(left, kChunk);
+    source.ReadBuffer(buffer.data(), step);
+    WriteBuffer(buffer.data(), step);
+    left -= step;
+  }
+  return count;
+}
+
+// ---- TMemoryStream -------------------------------------------------------
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  const int64_t size = Size();
+  if (count <= 0 || position_ >= size) return 0;
+  const int64_t n = std::min(count, size - position_);
+  std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0 || position_ < 0) return 0;
+  const int64_t end = position_ + count;
+  if (end > Size()) {
+    try {
+      data_.resize(static_cast<size_t>(end));
+    } catch (const std::bad_alloc&) {
+      throw EOutOfMemory("Out of memory while expanding memory stream");
+    }
+  }
+  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  position_ = ResolveSeek(offset, origin, position_, Size());
+  return position_;
+}
+
+void TMemoryStream::SetSize(int64_t newSize) {
+  if (newSize < 0) newSize = 0;
+  try {
+    data_.resize(static_cast<size_t>(newSize));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Out of memory while expanding memory stream");
+  }
+  if (position_ > newSize) position_ = newSize;
+}
+
+void TMemoryStream::Clear() {
+  data_.clear();
+  data_.shrink_to_fit();
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+  source.SetPosition(0);
+  const int64_t size = source.Size();
+  SetSize(size);
+  source.ReadBuffer(data_.data(), size);
+  position_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& destination) const {
+  destination.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream file(fileName, TFileMode::OpenRead);
+  LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToFile(const std::string& fileName) const {
+  TFileStream file(fileName, TFileMode::Create);
+  SaveToStream(file);
+  file.Close();
+}
+
+// ---- TReadOnlyMemoryStream ----------------------------------------------
+
+int64_t TReadOnlyMemoryStream::Read(void* buffer, int64_t count) {
+  const int64_t size = Size();
+  if (count <= 0 || position_ < 0 || position_ >= size) return 0;
+  const int64_t n = std::min(count, size - position_);
+  std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TReadOnlyMemoryStream::Write(const void*, int64_t) { return 0; }
+
+int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  position_ = ResolveSeek(offset, origin, position_, Size());
+  return position_;
+}
+
+// ---- TFileStream ---------------------------------------------------------
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+  file_ = OpenFile(fileName, mode == TFileMode::OpenRead ? "rb" : "wb");
+  if (file_ == nullptr) {
+    const std::string reason = std::strerror(errno);
+    if (mode == TFileMode::OpenRead)
+      throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), reason.c_str()));
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName.c_str(), reason.c_str()));
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET
+                     : origin == TSeekOrigin::Current ? SEEK_CUR
+                                                      : SEEK_END;
+  if (SeekFile(file_, offset, whence) != 0)
+    throw EStreamError(Format("Cannot seek in file \"%s\"", fileName_.c_str()));
+  return TellFile(file_);
+}
+
+void TFileStream::Close() {
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  const bool failed = std::ferror(file) != 0;
+  if (std::fclose(file) != 0 || failed)
+    throw EWriteError(Format("Cannot write file \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+  TFileStream file(fileName, TFileMode::OpenRead);
+  const int64_t size = file.Size();
+  if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() / 2)
+    throw EReadError(Format("File \"%s\" is too large", fileName.c_str()));
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  file.SetPosition(0);
+  if (size > 0 && file.Read(bytes.data(), size) != size)
+    throw EReadError(Format("Cannot read file \"%s\"", fileName.c_str()));
+  return bytes;
+}
+
+void WriteWholeFile(const std::string& fileName, std::span<const uint8_t> bytes) {
+  TFileStream file(fileName, TFileMode::Create);
+  if (!bytes.empty() && file.Write(bytes.data(), static_cast<int64_t>(bytes.size())) !=
+                            static_cast<int64_t>(bytes.size()))
+    throw EWriteError(Format("Cannot write file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  file.Close();
+}

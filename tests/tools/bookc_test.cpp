@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "archive/archive_helpers.h"
+#include "runtime/streams.h"
+#include "tools/bookc/bookc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class BookcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / (std::string("bookc_test_") + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "book" / "pics");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void WriteFile(const fs::path& path, std::string_view content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    return RunBookc(args, out_, err_);
+  }
+  std::string P(const fs::path& path) { return Utf8Of(path); }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(BookcTest, PackPutsConfigAndListFirstThenFilesInByteOrder) {
+  WriteFile(dir_ / "book" / "config.ini", "[params]\ntitle=Sample\n");
+  WriteFile(dir_ / "book" / "index.htm", "<html>index</html>");
+  WriteFile(dir_ / "book" / "pics" / "a.gif", std::string("GIF89a\0\1", 8));
+  WriteFile(dir_ / "book" / "Zeta.htm", "zeta");
+  WriteFile(dir_ / "book" / fs::path(u8"caf\u00e9.htm"), "cafe");
+  ASSERT_EQ(Run({"pack", P(dir_ / "book"), P(dir_ / "book.bin"), "--level", "1"}), 0) << err_.str();
+
+  const TBookImage image = LoadBookImage(P(dir_ / "book.bin"));
+  const TRes_invoker reader(reinterpret_cast<const THostArchive*>(image.Block.data()),
+                            static_cast<int64_t>(image.Block.size()));
+  std::vector<std::string> names;
+  for (int i = 0; i < reader.Count(); ++i) names.push_back(EntryName(reader.GetEntry(i)));
+  EXPECT_EQ(names, (std::vector<std::string>{"config.ini", "book.lst", "Zeta.htm", "caf\xE9.htm", "index.htm",
+                                             "pics/a.gif"}));
+  TMemoryStream list;
+  reader.Extract(1, list);
+  EXPECT_EQ(list.ToString(), "Zeta.htm\t4\r\ncaf\xE9.htm\t4\r\nindex.htm\t18\r\npics/a.gif\t8\r\n");
+
+  ASSERT_EQ(Run({"list", P(dir_ / "book.bin")}), 0) << err_.str();
+  std::istringstream rows(out_.str());
+  std::string row;
+  int count = 0;
+  while (std::getline(rows, row)) {
+    const TArchiveEntry entry = reader.GetEntry(count);
+    TMemoryStream content;
+    reader.Extract(count, content);
+    EXPECT_EQ(row, std::to_string(count) + "\t" + EntryName(entry) + "\t" + std::to_string(entry.Offset) + "\t" +
+                       std::to_string(entry.Size) + "\t" + std::to_string(content.Size()));
+    ++count;
+  }
+  EXPECT_EQ(count, 6);
+
+  ASSERT_EQ(Run({"extract", P(dir_ / "book.bin"), P(dir_ / "out")}), 0) << err_.str();
+  EXPECT_EQ(ReadFile(dir_ / "out" / "pics" / "a.gif"), std::string("GIF89a\0\1", 8));
+  EXPECT_EQ(ReadFile(dir_ / "out" / fs::path(u8"caf\u00e9.htm")), "cafe");
+  EXPECT_EQ(ReadFile(dir_ / "out" / "config.ini"), "[params]\ntitle=Sample\n");
+}
+
+TEST_F(BookcTest, PackWithoutConfigStoresAnEmptyOne) {
+  WriteFile(dir_ / "book" / "index.htm", "x");
+  ASSERT_EQ(Run({"pack", P(dir_ / "book"), P(dir_ / "b.bin")}), 0) << err_.str();
+  ASSERT_EQ(Run({"settings", P(dir_ / "b.bin")}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("Title: \"unnamed - EBook\"\n"), std::string::npos) << out_.str();
+}
+
+TEST_F(BookcTest, PackRefusesNamesThatDoNotFit) {
+#ifndef _WIN32  // Windows paths of this length pass MAX_PATH before the archive's limit
+  WriteFile(dir_ / "book" / std::string(250, 'n') / "page.htm", "x");
+  EXPECT_EQ(Run({"pack", P(dir_ / "book"), P(dir_ / "b.bin")}), 1);
+  EXPECT_NE(err_.str().find("at most 255 fit"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("page.htm"), std::string::npos) << "the message names the file";
+  EXPECT_FALSE(fs::exists(dir_ / "b.bin"));
+  fs::remove_all(dir_ / "book");
+#endif
+  WriteFile(dir_ / "book" / fs::path(u8"\u4e2d.htm"), "x");
+  EXPECT_EQ(Run({"pack", P(dir_ / "book"), P(dir_ / "b.bin")}), 1);
+  EXPECT_NE(err_.str().find("Windows-1252"), std::string::npos) << err_.str();
+}
+
+TEST_F(BookcTest, SettingsPrintsWhatTheViewerReads) {
+  TArchiveBuilder builder;
+  builder.Add("config.ini", "[users]\nann = pw\n[params]\nabout=3C623E48693C2F623E0D0A4C696E6532\ntitle=T\n");
+  builder.Add("Config.ini", "[params]\ntitle=ignored, not the exact name\n");
+  builder.Add("config.ini",
+              "[bookmarks]\nOne=one.htm\n[Icon]\nBitmap=000102\n[Toolbar]\ntbBack=424D\neBack=Back\ntbRegister=\n");
+  const auto block = builder.Build();
+  WriteWholeFile(P(dir_ / "s.bin"), block);
+  ASSERT_EQ(Run({"settings", P(dir_ / "s.bin")}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "Users: 1\n  \"ann=pw\"\n"
+            "Bookmarks: 1\n  \"One=one.htm\"\n"
+            "About: 2\n  \"<b>Hi</b>\"\n  \"Line2\"\n"
+            "StartPage: \"index.htm\"\n"
+            "Title: \"T\"\n"
+            "Resolution: \"800x600\"\n"
+            "Resizable: false\n"
+            "Icon: 3 bytes\n"
+            "Toolbar 0 tbBack: present, glyph 2 bytes, caption \"Back\"\n"
+            "Toolbar 1 tbForward: absent, caption \"\"\n"
+            "Toolbar 2 tbRefresh: absent, caption \"\"\n"
+            "Toolbar 3 tbStop: absent, caption \"\"\n"
+            "Toolbar 4 tbPrint: absent, caption \"\"\n"
+            "Toolbar 5 tbSearch: absent, caption \"\"\n"
+            "Toolbar 6 tbAbout: absent, caption \"\"\n"
+            "Toolbar 7 tbRegister: present, glyph 0 bytes, caption \"\"\n");
+}
+
+TEST_F(BookcTest, BadInputGivesAClearMessageAndStatusOne) {
+  EXPECT_EQ(Run({"list", P(dir_ / "missing.bin")}), 1);
+  EXPECT_NE(err_.str().find("Cannot open file"), std::string::npos) << err_.str();
+
+  TArchiveBuilder builder;
+  builder.Add("a.htm", "alpha");
+  builder.Add("b.htm", "beta");
+  std::vector<uint8_t> block = builder.Build();
+  WriteWholeFile(P(dir_ / "short.bin"), std::span(block).first(300));
+  EXPECT_EQ(Run({"list", P(dir_ / "short.bin")}), 1);
+  EXPECT_NE(err_.str().find("directory of 2 entries"), std::string::npos) << err_.str();
+
+  const int32_t hugeSize = 1 << 24;
+  std::memcpy(block.data() + 20 + 264 + 260, &hugeSize, 4);
+  WriteWholeFile(P(dir_ / "outside.bin"), block);
+  EXPECT_EQ(Run({"list", P(dir_ / "outside.bin")}), 1);
+  EXPECT_NE(out_.str().find("0\ta.htm\t"), std::string::npos) << "the good entry is still listed";
+  EXPECT_NE(out_.str().find("error: Entry 1 (\"b.htm\") lies outside the archive"), std::string::npos) << out_.str();
+
+  TArchiveBuilder broken;
+  broken.AddRaw("bad.htm", Bytes("not zlib"));
+  WriteWholeFile(P(dir_ / "broken.bin"), broken.Build());
+  EXPECT_EQ(Run({"list", P(dir_ / "broken.bin")}), 1);
+  EXPECT_NE(out_.str().find("\terror: data error\n"), std::string::npos) << out_.str();
+}
+
+TEST_F(BookcTest, ExtractNeverWritesOutsideTheDestination) {
+  TArchiveBuilder builder;
+  builder.Add("..\\escape.htm", "evil");
+  builder.Add("sub\\ok.htm", "fine");
+  builder.Add("sub/OK.htm", "again");
+  WriteWholeFile(P(dir_ / "e.bin"), builder.Build());
+  EXPECT_EQ(Run({"extract", P(dir_ / "e.bin"), P(dir_ / "out")}), 1);
+  EXPECT_NE(err_.str().find("leave the destination"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(dir_ / "escape.htm"));
+  EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "ok.htm"), "fine");
+  EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "OK.htm~2"), "again") << "same name in other letter case kept apart";
+}
+
+TEST_F(BookcTest, HexEncodesForConfig) {
+  WriteFile(dir_ / "f.bin", std::string("\0\x1f\xab\xff", 4));
+  ASSERT_EQ(Run({"hex", P(dir_ / "f.bin")}), 0);
+  EXPECT_EQ(out_.str(), "001FABFF\n");
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// The book compiler: turns a folder of pages, pictures and a "config.ini"
+// into an archive block, and looks into archives and e-books.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct TPackOptions {
+  int Level = 9;
+  // Called with (files done, files in all, bytes done, bytes in all) while
+  // packing; may be empty.
+  std::function<void(size_t, size_t, uint64_t, uint64_t)> Progress;
+};
+
+// The archive block of a book folder: "config.ini" (empty when the folder has
+// none) at index 0, the generated "book.lst" at index 1, then every other file
+// in byte order of its path, named by that path with "/" separators in
+// Windows-1252. Fails with Exception naming the file for names that do not
+// fit.
+std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOptions& options);
+
+// File names on the command line and in messages are UTF-8.
+std::filesystem::path PathFromUtf8(const std::string& name);
+std::string Utf8Of(const std::filesystem::path& path);
+
+// The commands; each returns the process exit status and writes its results to
+// out and its complaints to err.
+int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CommandList(const std::string& book, std::ostream& out, std::ostream& err);
+int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err);
+int CommandHex(const std::string& file, std::ostream& out, std::ostream& err);
+int CommandSettings(const std::string& book, std::ostream& out, std::ostream& err);
+
+// Runs a whole command line (args without the program name).
+int RunBookc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

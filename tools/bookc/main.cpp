@@ -1,0 +1,43 @@
+#include <iostream>
+
+#include "runtime/exceptions.h"
+#include "tools/bookc/bookc.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  bookc pack BOOKDIR OUT.bin [--level N]   compile a book folder into an archive block\n"
+    "  bookc list BOOK                          one line per entry: index, name, offset, size, inflated size\n"
+    "  bookc extract BOOK DESTDIR               write every entry to a file\n"
+    "  bookc hex FILE                           print FILE hex-encoded for config.ini\n"
+    "  bookc settings BOOK                      show what the viewer reads from config.ini\n"
+    "BOOK is an archive block or an e-book program.\n";
+
+}  // namespace
+
+int RunBookc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? err : out) << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  try {
+    if (command == "pack") return CommandPack(rest, out, err);
+    if (command == "list" && rest.size() == 1) return CommandList(rest[0], out, err);
+    if (command == "extract" && rest.size() == 2) return CommandExtract(rest[0], rest[1], out, err);
+    if (command == "hex" && rest.size() == 1) return CommandHex(rest[0], out, err);
+    if (command == "settings" && rest.size() == 1) return CommandSettings(rest[0], out, err);
+  } catch (const Exception& e) {
+    out.flush();
+    err << "bookc: " << e.Message << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    out.flush();
+    err << "bookc: " << e.what() << '\n';
+    return 1;
+  }
+  err << kUsage;
+  return 2;
+}

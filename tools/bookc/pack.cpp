@@ -1,0 +1,136 @@
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "archive/book_file.h"
+#include "archive/res_invoker.h"
+#include "runtime/ansi.h"
+#include "runtime/conversions.h"
+#include "runtime/streams.h"
+#include "tools/bookc/bookc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TBookFile {
+  std::string Name;  // Windows-1252, "/" separators
+  fs::path Path;
+  uint64_t Size = 0;
+};
+
+std::string GenericUtf8Of(const fs::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string ArchiveName(const fs::path& relative) {
+  const std::string utf8 = GenericUtf8Of(relative);
+  std::string name;
+  try {
+    name = Utf8ToCp1252(utf8);
+  } catch (const Exception& e) {
+    throw Exception(Format("Cannot store \"%s\": its name has no Windows-1252 form (%s)", utf8.c_str(),
+                           e.Message.c_str()));
+  }
+  if (name.size() > 255)
+    throw Exception(Format("Cannot store \"%s\": its name is %zu bytes long, at most 255 fit", utf8.c_str(),
+                           name.size()));
+  return name;
+}
+
+std::vector<uint8_t> ReadFileBytes(const fs::path& path) { return ReadWholeFile(Utf8Of(path)); }
+
+}  // namespace
+
+fs::path PathFromUtf8(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOptions& options) {
+  const fs::path root = PathFromUtf8(folder);
+  std::error_code ec;
+  if (!fs::is_directory(root, ec))
+    throw Exception(Format("\"%s\" is not a folder", folder.c_str()));
+
+  std::vector<TBookFile> files;
+  bool hasConfig = false;
+  fs::path configPath;
+  for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::none, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file()) continue;
+    const fs::path relative = fs::relative(it->path(), root);
+    const std::string name = ArchiveName(relative);
+    if (name == "config.ini") {
+      hasConfig = true;
+      configPath = it->path();
+      continue;
+    }
+    if (name == "book.lst")
+      throw Exception(Format("\"%s\": the name book.lst is reserved for the generated list of files",
+                             Utf8Of(it->path()).c_str()));
+    files.push_back({name, it->path(), it->file_size()});
+  }
+  if (ec) throw Exception(Format("Cannot read the folder \"%s\": %s", folder.c_str(), ec.message().c_str()));
+  std::sort(files.begin(), files.end(), [](const TBookFile& a, const TBookFile& b) { return a.Name < b.Name; });
+
+  uint64_t totalBytes = 0;
+  for (const auto& f : files) totalBytes += f.Size;
+
+  TArchiveBuilder builder;
+  const std::vector<uint8_t> config = hasConfig ? ReadFileBytes(configPath) : std::vector<uint8_t>();
+  builder.Add("config.ini", config, options.Level);
+
+  std::string list;
+  for (const auto& f : files) list += f.Name + "\t" + IntToStr(static_cast<int64_t>(f.Size)) + "\r\n";
+  builder.Add("book.lst", list, options.Level);
+
+  uint64_t doneBytes = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::vector<uint8_t> content = ReadFileBytes(files[i].Path);
+    builder.Add(files[i].Name, content, options.Level);
+    doneBytes += content.size();
+    if (options.Progress) options.Progress(i + 1, files.size(), doneBytes, totalBytes);
+  }
+  return builder.Build();
+}
+
+int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional;
+  TPackOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--level") {
+      int32_t level = -1;
+      if (i + 1 >= args.size() || !TryStrToInt(args[i + 1], level) || level < 0 || level > 9) {
+        err << "bookc: --level needs a number from 0 to 9\n";
+        return 2;
+      }
+      options.Level = level;
+      ++i;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) {
+    err << "usage: bookc pack BOOKDIR OUT.bin [--level N]\n";
+    return 2;
+  }
+  // Progress only for books large enough to take a noticeable while.
+  constexpr uint64_t kProgressThreshold = 16u << 20;
+  int lastPercent = -1;
+  options.Progress = [&](size_t done, size_t all, uint64_t doneBytes, uint64_t allBytes) {
+    if (allBytes < kProgressThreshold) return;
+    const int percent = static_cast<int>(doneBytes * 100 / allBytes);
+    if (percent / 5 == lastPercent / 5 && done != all) return;
+    lastPercent = percent;
+    err << "bookc: packed " << done << " of " << all << " files (" << percent << "%)\n";
+  };
+  const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
+  WriteWholeFile(positional[1], block);
+  TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
+  out << "bookc: wrote " << positional[1] << " (" << reader.Count() << " entries, " << block.size() << " bytes)\n";
+  return 0;
+}
