@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -60,31 +61,52 @@ std::string EntryName(const TArchiveEntry& entry) {
 }
 
 void InflateStream(TStream& source, TStream& destination) {
-  std::vector<uint8_t> input(kBufferSize);
-  std::vector<uint8_t> output(kBufferSize);
+  // The inflater works in 32 KB steps on both sides. When the source is
+  // memory already, its steps are read in place; when the destination is a
+  // memory stream, each output step is made directly in its memory. Both
+  // only save copies: the steps and the results are the same.
+  auto* memorySource = dynamic_cast<TReadOnlyMemoryStream*>(&source);
+  auto* memoryDestination = dynamic_cast<TMemoryStream*>(&destination);
+  std::vector<uint8_t> input(memorySource ? 0 : kBufferSize);
+  std::vector<uint8_t> output(memoryDestination ? 0 : kBufferSize);
   TInflater inflater;
 
-  // Hands the output buffer to the inflater once and writes what it made.
-  // A stream asking for a preset dictionary cannot be inflated here.
+  // Hands one output step to the inflater and writes what it made. A stream
+  // asking for a preset dictionary cannot be inflated here.
   auto step = [&](int flush) {
-    inflater->next_out = output.data();
+    uint8_t* out = memoryDestination ? memoryDestination->PrepareWrite(kBufferSize) : output.data();
+    inflater->next_out = out;
     inflater->avail_out = kBufferSize;
     const int result = inflate(inflater.get(), flush);
+    const size_t produced = kBufferSize - inflater->avail_out;
+    if (memoryDestination) memoryDestination->CommitWrite(produced);
     if (result < 0 && !(result == Z_BUF_ERROR && flush == Z_NO_FLUSH && inflater->avail_in == 0))
       RaiseZlib(result);
     if (result == Z_NEED_DICT) RaiseZlib(result);
-    const int64_t produced = kBufferSize - inflater->avail_out;
-    destination.WriteBuffer(output.data(), produced);
+    if (!memoryDestination) destination.WriteBuffer(out, static_cast<int64_t>(produced));
     return result;
+  };
+
+  // Gives the inflater the next step of input; false at the end of the source.
+  auto nextInput = [&]() -> bool {
+    if (memorySource) {
+      const auto rest = memorySource->Remaining();
+      const size_t count = std::min<size_t>(rest.size(), kBufferSize);
+      memorySource->Skip(count);
+      inflater->next_in = const_cast<Bytef*>(rest.data());
+      inflater->avail_in = static_cast<uInt>(count);
+      return count > 0;
+    }
+    const int64_t count = source.Read(input.data(), kBufferSize);
+    inflater->next_in = input.data();
+    inflater->avail_in = static_cast<uInt>(count > 0 ? count : 0);
+    return count > 0;
   };
 
   bool receivedInput = false;
   bool streamEnded = false;
-  int64_t count = source.Read(input.data(), kBufferSize);
-  while (count > 0 && !streamEnded) {
+  while (!streamEnded && nextInput()) {
     receivedInput = true;
-    inflater->next_in = input.data();
-    inflater->avail_in = static_cast<uInt>(count);
     for (;;) {
       // Z_BUF_ERROR without flushing only means "no progress possible with
       // this input": it happens when the previous step filled the output
@@ -97,7 +119,6 @@ void InflateStream(TStream& source, TStream& destination) {
       }
       if (result == Z_BUF_ERROR || (inflater->avail_in == 0 && inflater->avail_out > 0)) break;
     }
-    if (!streamEnded) count = source.Read(input.data(), kBufferSize);
   }
 
   if (!receivedInput) RaiseZlib(Z_STREAM_ERROR);  // the inflater never received any input
@@ -133,8 +154,8 @@ void TRes_invoker::Extract(int index, TStream& destination) const {
     throw EArchiveError(Format("Entry %d (\"%s\") lies outside the archive: offset %d, size %d, archive %lld bytes",
                                index, EntryName(entry).c_str(), entry.Offset, entry.Size,
                                static_cast<long long>(*blockLength_)));
-  TMemoryStream compressed;
-  compressed.WriteBuffer(Bytes() + entry.Offset, entry.Size);
-  compressed.SetPosition(0);
+  // The block is read-only and outlives the call, so the compressed bytes are
+  // read in place rather than copied first.
+  TReadOnlyMemoryStream compressed({Bytes() + entry.Offset, static_cast<size_t>(entry.Size)});
   InflateStream(compressed, destination);
 }

@@ -1,6 +1,7 @@
 #include "runtime/streams.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -86,27 +87,42 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 // ---- TMemoryStream -------------------------------------------------------
 
+TMemoryStream::~TMemoryStream() { std::free(data_); }
+
+void TMemoryStream::Reserve(size_t capacity) {
+  if (capacity <= capacity_) return;
+  const size_t grown = std::max(capacity, capacity_ + capacity_ / 2);
+  void* block = std::realloc(data_, grown);
+  if (block == nullptr) {
+    block = std::realloc(data_, capacity);
+    if (block == nullptr) throw EOutOfMemory("Out of memory while expanding memory stream");
+    capacity_ = capacity;
+  } else {
+    capacity_ = grown;
+  }
+  data_ = static_cast<uint8_t*>(block);
+}
+
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
   const int64_t size = Size();
-  if (count <= 0 || position_ >= size) return 0;
+  if (count <= 0 || position_ < 0 || position_ >= size) return 0;
   const int64_t n = std::min(count, size - position_);
-  std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+  std::memcpy(buffer, data_ + position_, static_cast<size_t>(n));
   position_ += n;
   return n;
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0 || position_ < 0) return 0;
-  const int64_t end = position_ + count;
-  if (end > Size()) {
-    try {
-      data_.resize(static_cast<size_t>(end));
-    } catch (const std::bad_alloc&) {
-      throw EOutOfMemory("Out of memory while expanding memory stream");
-    }
+  const auto start = static_cast<size_t>(position_);
+  const size_t end = start + static_cast<size_t>(count);
+  if (end > size_) {
+    Reserve(end);
+    if (start > size_) std::memset(data_ + size_, 0, start - size_);  // a gap left by seeking past the end
+    size_ = end;
   }
-  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
-  position_ = end;
+  std::memcpy(data_ + start, buffer, static_cast<size_t>(count));
+  position_ = static_cast<int64_t>(end);
   return count;
 }
 
@@ -117,30 +133,49 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TMemoryStream::SetSize(int64_t newSize) {
   if (newSize < 0) newSize = 0;
-  try {
-    data_.resize(static_cast<size_t>(newSize));
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Out of memory while expanding memory stream");
+  const auto size = static_cast<size_t>(newSize);
+  if (size > size_) {
+    Reserve(size);
+    std::memset(data_ + size_, 0, size - size_);
   }
+  size_ = size;
   if (position_ > newSize) position_ = newSize;
 }
 
 void TMemoryStream::Clear() {
-  data_.clear();
-  data_.shrink_to_fit();
+  std::free(data_);
+  data_ = nullptr;
+  size_ = capacity_ = 0;
   position_ = 0;
+}
+
+uint8_t* TMemoryStream::PrepareWrite(size_t count) {
+  if (position_ < 0) throw EWriteError(kWriteError);
+  const auto start = static_cast<size_t>(position_);
+  Reserve(start + count);
+  if (start > size_) {
+    std::memset(data_ + size_, 0, start - size_);
+    size_ = start;
+  }
+  return data_ + start;
+}
+
+void TMemoryStream::CommitWrite(size_t used) {
+  const size_t end = static_cast<size_t>(position_) + used;
+  if (end > size_) size_ = end;
+  position_ = static_cast<int64_t>(end);
 }
 
 void TMemoryStream::LoadFromStream(TStream& source) {
   source.SetPosition(0);
   const int64_t size = source.Size();
   SetSize(size);
-  source.ReadBuffer(data_.data(), size);
+  source.ReadBuffer(data_, size);
   position_ = 0;
 }
 
 void TMemoryStream::SaveToStream(TStream& destination) const {
-  destination.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+  destination.WriteBuffer(data_, static_cast<int64_t>(size_));
 }
 
 void TMemoryStream::LoadFromFile(const std::string& fileName) {
@@ -163,6 +198,11 @@ int64_t TReadOnlyMemoryStream::Read(void* buffer, int64_t count) {
   std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
   position_ += n;
   return n;
+}
+
+std::span<const uint8_t> TReadOnlyMemoryStream::Remaining() const {
+  if (position_ < 0 || position_ >= static_cast<int64_t>(bytes_.size())) return {};
+  return bytes_.subspan(static_cast<size_t>(position_));
 }
 
 int64_t TReadOnlyMemoryStream::Write(const void*, int64_t) { return 0; }

@@ -37,22 +37,34 @@ class TStream {
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
+// Owns a buffer that grows geometrically with realloc, so that appending
+// large amounts (inflated entries) neither zero-fills nor copies more than
+// necessary: big blocks usually grow in place.
 class TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;
+  ~TMemoryStream() override;
+  TMemoryStream(const TMemoryStream&) = delete;
+  TMemoryStream& operator=(const TMemoryStream&) = delete;
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  int64_t Size() override { return static_cast<int64_t>(size_); }
   // Growing fills the new bytes with zeros.
   void SetSize(int64_t newSize) override;
 
   void Clear();
-  uint8_t* Memory() { return data_.data(); }
-  const uint8_t* Memory() const { return data_.data(); }
-  std::span<const uint8_t> Bytes() const { return data_; }
-  std::string ToString() const { return std::string(data_.begin(), data_.end()); }
+  uint8_t* Memory() { return data_; }
+  const uint8_t* Memory() const { return data_; }
+  std::span<const uint8_t> Bytes() const { return {data_, size_}; }
+  std::string ToString() const { return std::string(reinterpret_cast<const char*>(data_), size_); }
+
+  // Writing without an intermediate buffer: PrepareWrite makes room for up to
+  // count bytes at the position and returns where they go; CommitWrite then
+  // takes the first used of them into the stream and moves the position on.
+  uint8_t* PrepareWrite(size_t count);
+  void CommitWrite(size_t used);
 
   void LoadFromStream(TStream& source);
   void SaveToStream(TStream& destination) const;
@@ -60,7 +72,12 @@ class TMemoryStream : public TStream {
   void SaveToFile(const std::string& fileName) const;
 
  private:
-  std::vector<uint8_t> data_;
+  // Makes room for at least capacity bytes; the bytes past size_ are undefined.
+  void Reserve(size_t capacity);
+
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   int64_t position_ = 0;
 };
 
@@ -73,6 +90,9 @@ class TReadOnlyMemoryStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
+  // The bytes from the position to the end, to be read in place.
+  std::span<const uint8_t> Remaining() const;
+  void Skip(size_t count) { position_ += static_cast<int64_t>(count); }
 
  private:
   std::span<const uint8_t> bytes_;

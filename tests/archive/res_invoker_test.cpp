@@ -93,6 +93,56 @@ TEST(ResInvoker, OutputFilledExactlyAsInputRunsOutIsNoFailure) {
   EXPECT_EQ(ExtractText(archive.Reader(), 0), data);
 }
 
+// A stream that is neither kind of memory stream, handing out at most 1000
+// bytes per read, so that InflateStream takes its general path.
+class TTrickleStream : public TStream {
+ public:
+  explicit TTrickleStream(std::vector<uint8_t> bytes = {}) : bytes_(std::move(bytes)) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    const int64_t n = std::min<int64_t>({count, 1000, static_cast<int64_t>(bytes_.size()) - position_});
+    if (n <= 0) return 0;
+    std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+    position_ += n;
+    return n;
+  }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    bytes_.insert(bytes_.end(), p, p + count);
+    return count;
+  }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    position_ = origin == TSeekOrigin::Beginning ? offset : origin == TSeekOrigin::Current ? position_ + offset
+                                                                                           : Size() + offset;
+    return position_;
+  }
+  int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
+  std::string Text() const { return std::string(bytes_.begin(), bytes_.end()); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int64_t position_ = 0;
+};
+
+TEST(ResInvoker, InflateStreamWorksOnAnyStreams) {
+  const std::string content = PageLikeBytes(150000, 21);
+  for (int level : {0, 1, 9}) {
+    TTrickleStream source(ZlibCompress(Bytes(content), level));
+    TTrickleStream destination;
+    InflateStream(source, destination);
+    EXPECT_EQ(destination.Text(), content) << "level " << level;
+  }
+  const std::string data = PageLikeBytes(65529 + 1000, 3);
+  TMemoryStream source;  // a memory stream read through its general Read
+  const auto stored = StoredZlibStream(data, {65529, 1000});
+  source.WriteBuffer(stored.data(), static_cast<int64_t>(stored.size()));
+  source.SetPosition(0);
+  TTrickleStream destination;
+  InflateStream(source, destination);
+  EXPECT_EQ(destination.Text(), data);
+  TTrickleStream empty;
+  EXPECT_THROW(InflateStream(empty, destination), EZCompressionError);
+}
+
 TEST(ResInvoker, ExtractAppendsSoDuplicatesConcatenate) {
   TArchiveBuilder builder;
   builder.Add("a.htm", "first|");
