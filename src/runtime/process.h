@@ -7,3 +7,6 @@
 #include <vector>
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// The number of threads the process runs now.
+int ProcessThreadCount();

@@ -1,0 +1,108 @@
+#include "server/ebook_manager.h"
+
+#include "archive/string_routines.h"
+#include "runtime/ansi.h"
+#include "runtime/conversions.h"
+#include "runtime/exceptions.h"
+#include "server/generated_pages.h"
+#include "server/http/id_http_client.h"
+#include "server/http/id_http_server.h"
+
+const THostArchive* HostArchive = nullptr;
+TEbookManager* BookManager = nullptr;
+
+namespace {
+
+constexpr const char* kNavigationPath = "/navigation_bar/navigate.h";
+constexpr int kLastPort = 65535;
+
+}  // namespace
+
+TEbookManager::TEbookManager(int firstPort) {
+  Archive = std::make_unique<TRes_invoker>(HostArchive);
+  Authorized = false;
+
+  {
+    TMemoryStream config;
+    for (int i = 0; i < Archive->Count(); ++i)
+      if (EntryName(Archive->GetEntry(i)) == "config.ini") Archive->Extract(i, config);
+    TResSetupObject reader(config);
+    reader.ReadSettings(Settings);
+  }
+  if (Settings.Users->Count() == 0) Authorized = true;
+
+  for (int i = 0; i < Archive->Count(); ++i) {
+    std::string key = "/" + ReplaceChar(EntryName(Archive->GetEntry(i)), '\\', '/');
+    entriesByPath_[AnsiUpperCase(key)].push_back(i);
+  }
+
+  ProbeClient = std::make_unique<TIdHTTP>();
+  Server = std::make_unique<TIdHTTPServer>();
+  Server->OnCommandGet = [this](TIdContext& connection, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response) {
+    HandleCommandGet(connection, request, response);
+  };
+  ProbePorts(firstPort);
+  ProbeClient.reset();
+  SetSearchState(TSearchState{});
+}
+
+void TEbookManager::StopServer() {
+  if (Server) Server->SetActive(false);
+}
+
+TEbookManager::~TEbookManager() {
+  try {
+    StopServer();
+  } catch (const Exception&) {
+    // Already reported by StopServer to whoever called it; the server's
+    // destructor still waits for the last handler before the archive goes.
+  }
+  Server.reset();
+  Archive.reset();
+  FreeSettings(Settings);
+}
+
+void TEbookManager::ProbePorts(int firstPort) {
+  Port = firstPort;
+  for (;;) {
+    if (Port > kLastPort) throw Exception(Format("No free port from %d to %d", firstPort, kLastPort));
+    bool taken = false;
+    try {
+      ProbeClient->Port = Port;
+      ProbeClient->Get("http://127.0.0.1:" + IntToStr(Port) + kNavigationPath);
+      taken = true;
+    } catch (const Exception&) {
+      // Refused, timed out, an error status or garbage: nobody we know of
+      // serves this port, so try to take it.
+    }
+    if (taken) {
+      ++Port;
+      continue;
+    }
+    // Published before the server starts, so that no request ever sees the
+    // port text empty; a failed activation ends the construction anyway.
+    PortText = IntToStr(Port);
+    Server->DefaultPort = Port;
+    Server->SetActive(true);
+    return;
+  }
+}
+
+std::string TEbookManager::BuildNavigationPage() const { return ::BuildNavigationPage(Settings, PortText); }
+
+std::string TEbookManager::BuildAboutPage() const { return ::BuildAboutPage(Settings, PortText); }
+
+TSearchState TEbookManager::SearchState() const {
+  std::lock_guard<std::mutex> lock(searchLock_);
+  return search_;
+}
+
+void TEbookManager::SetSearchState(TSearchState state) {
+  std::lock_guard<std::mutex> lock(searchLock_);
+  search_ = std::move(state);
+}
+
+const std::vector<int>* TEbookManager::MatchingEntries(const std::string& path) const {
+  const auto it = entriesByPath_.find(AnsiUpperCase(path));
+  return it == entriesByPath_.end() ? nullptr : &it->second;
+}

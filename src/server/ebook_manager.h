@@ -1,0 +1,86 @@
+// The book manager ties one viewer lifetime together: it opens the archive
+// reader over the host's block, reads the book's settings, decides whether
+// readers must log in, and starts the local HTTP server on the first free
+// port from 5055 upward. A port counts as taken when a GET for the
+// navigation page on it succeeds, which is how a second viewer finds its own
+// port beside a running one.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "archive/res_invoker.h"
+#include "archive/res_setup.h"
+
+class TIdHTTPServer;
+class TIdHTTP;
+class TIdContext;
+class TIdHTTPRequestInfo;
+class TIdHTTPResponseInfo;
+
+constexpr int kFirstPort = 5055;
+
+// The archive block handed over by the host; set before the book manager is
+// constructed. It belongs to the host and is never written.
+extern const THostArchive* HostArchive;
+
+// What the window side sets when the reader opens a search hit; the request
+// handler reads it as one consistent set.
+struct TSearchState {
+  bool HighlightActive = false;
+  std::string SearchText;
+  bool SearchCaseSensitive = false;
+};
+
+class TEbookManager {
+ public:
+  // Builds everything over HostArchive and probes from firstPort (the
+  // product always uses 5055; tests run side by side on other ports).
+  // Failures (a damaged "config.ini" entry, a port that cannot be bound, no
+  // free port at all) end the construction; whatever was created is freed.
+  explicit TEbookManager(int firstPort = kFirstPort);
+  // Stops the server: closes the listener and every connection and waits for
+  // their threads. Fails with "Terminate Thread Timeout" when they do not end
+  // in time; call it before destroying the manager to learn of that failure.
+  void StopServer();
+  // Stops the server first (no handler runs afterwards), then frees the
+  // archive reader and the settings.
+  ~TEbookManager();
+  TEbookManager(const TEbookManager&) = delete;
+  TEbookManager& operator=(const TEbookManager&) = delete;
+
+  // The request handler, bound to the server's OnCommandGet.
+  void HandleCommandGet(TIdContext& connection, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response);
+  std::string BuildNavigationPage() const;
+  std::string BuildAboutPage() const;
+
+  TSearchState SearchState() const;
+  void SetSearchState(TSearchState state);
+
+  int Port = 0;
+  std::string PortText;
+  std::unique_ptr<TIdHTTPServer> Server;
+  std::unique_ptr<TRes_invoker> Archive;
+  TResSetup Settings;
+  // Turns true once (no users, or the first valid login) and never back.
+  std::atomic<bool> Authorized{false};
+
+ private:
+  void ProbePorts(int firstPort);
+  // Indices of the entries a request path names, in directory order.
+  const std::vector<int>* MatchingEntries(const std::string& path) const;
+
+  std::unique_ptr<TIdHTTP> ProbeClient;
+  // Upper-cased "/" + name (with "/" separators) -> entry indices, built once:
+  // the directory never changes during a viewer lifetime.
+  std::unordered_map<std::string, std::vector<int>> entriesByPath_;
+  mutable std::mutex searchLock_;
+  TSearchState search_;
+};
+
+// The one book manager of the running viewer (null outside ShowEbook).
+extern TEbookManager* BookManager;

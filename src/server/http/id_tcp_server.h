@@ -1,0 +1,156 @@
+// The TCP side of the server: listening sockets with a listener thread each,
+// and one thread per accepted connection running the server's exchange.
+//
+// Threads and ownership:
+// - Activation, deactivation and destruction happen on one owner thread.
+// - A listener thread only accepts, registers the connection and starts its
+//   thread, and joins connection threads that have finished (so a long
+//   running server keeps no pile of ended threads).
+// - A connection thread runs OnExecute, closes its socket and marks its
+//   entry finished. Its entry (and context) stays in the list until some
+//   thread joins it.
+// - The list of connections is guarded by mutex_. Deactivation shuts down
+//   the socket of every unfinished connection under that lock; a connection
+//   closes its socket under its own context lock, so a shutdown never hits
+//   a closed (possibly reused) socket.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "runtime/sockets.h"
+#include "server/http/id_read_buffer.h"
+
+// One accepted connection, handed to the server's exchange on its own
+// thread.
+class TIdContext {
+ public:
+  // timeoutMs limits each request's reading (see StartReadDeadline) and
+  // each stall while sending; negative means no limit.
+  TIdContext(TSocket socket, int timeoutMs);
+  TIdContext(const TIdContext&) = delete;
+  TIdContext& operator=(const TIdContext&) = delete;
+
+  const std::string& PeerAddress() const { return peerAddress_; }
+  TIdReadBuffer& Input() { return input_; }
+
+  // From now on reads fail with EIdReadTimeout once the time limit has
+  // passed: the whole request must arrive within it, however slowly it
+  // trickles in.
+  void StartReadDeadline();
+  void StopReadDeadline() { hasDeadline_ = false; }
+
+  // Sends all bytes. Fails with the engine's socket failures.
+  void Write(std::string_view bytes);
+
+  // Any thread: ends every wait on this connection at once.
+  void Cancel();
+  // Owner thread: finishes sending (the peer reads the answer to its end),
+  // then closes the socket. After this Cancel does nothing.
+  void Close();
+
+ private:
+  size_t Fill(char* buffer, size_t size);
+
+  TSocket socket_;
+  std::string peerAddress_;
+  int timeoutMs_;
+  bool hasDeadline_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  TIdReadBuffer input_;
+  std::mutex socketMutex_;  // orders Cancel against Close
+  bool closed_ = false;     // guarded by socketMutex_
+};
+
+struct TIdSocketBinding {
+  std::string IP;
+  int Port = 0;
+};
+
+class TIdTCPServer {
+ public:
+  TIdTCPServer();
+  // Deactivates; a failure to stop in time is swallowed here, and the
+  // destructor then waits for the remaining connection threads, because
+  // they use this object.
+  virtual ~TIdTCPServer();
+  TIdTCPServer(const TIdTCPServer&) = delete;
+  TIdTCPServer& operator=(const TIdTCPServer&) = delete;
+
+  // Settings: change them only while the server is inactive.
+  int DefaultPort = 80;
+  // Address of the binding made when Bindings is empty. Loopback only: the
+  // server is meant for browsers on this machine.
+  std::string BindAddress = "127.0.0.1";
+  // The listening addresses; when empty, activation listens on
+  // BindAddress:DefaultPort.
+  std::vector<TIdSocketBinding> Bindings;
+  int ListenQueue = 15;
+  // Off: the port is claimed exclusively (a port in use cannot be bound).
+  bool ReuseSocket = false;
+  // Most connections served at once; 0 means no limit. Connections beyond
+  // it are closed at once.
+  int MaxConnections = 0;
+  // How long deactivation waits for connection threads (milliseconds).
+  int TerminateWaitTime = 5000;
+  // Time a connection has for sending a complete request, and the longest
+  // stall allowed while it takes the answer (milliseconds; 0 or less: no
+  // limit).
+  int ReadTimeout = 30000;
+
+  bool Active() const { return active_; }
+  // true: binds every binding and starts listening; fails with
+  // EIdCouldNotBindSocket when a binding cannot be bound (nothing is left
+  // listening then). false: stops listening, closes every open connection
+  // and waits for the connection threads; fails with
+  // EIdTerminateThreadTimeout when they do not end within TerminateWaitTime.
+  void SetActive(bool value);
+
+  // Connection entries not yet reaped: running ones and ended ones that no
+  // thread has joined yet.
+  size_t ConnectionCount() const;
+
+ protected:
+  // The work for one connection, run on its own thread; set by the derived
+  // server's constructor. Any exception it raises ends the connection
+  // quietly. (A std::function rather than a virtual: a connection thread
+  // must not read this object's virtual table while a derived destructor
+  // may be rewriting it.)
+  std::function<void(TIdContext&)> OnExecute;
+
+  // Deactivation for destructors: never throws, and waits without limit for
+  // connection threads still running. Derived servers whose code runs on
+  // connection threads call it first in their destructors.
+  void StopAndWait() noexcept;
+
+ private:
+  struct TListener;
+  struct TConnection {
+    std::unique_ptr<TIdContext> Context;
+    std::thread Thread;
+    bool Finished = false;  // guarded by mutex_
+  };
+
+  void Activate();
+  void Deactivate();
+  void ListenLoop(TListener& listener);
+  void RunConnection(TConnection& connection);
+  // Joins and frees the connections whose threads have finished.
+  void ReapFinished();
+
+  bool active_ = false;
+  std::vector<std::unique_ptr<TListener>> listeners_;  // owner thread only
+
+  mutable std::mutex mutex_;
+  std::condition_variable connectionEnded_;
+  std::list<TConnection> connections_;  // guarded by mutex_; nodes never move
+  int running_ = 0;                     // unfinished connections, guarded by mutex_
+};

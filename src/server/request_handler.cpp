@@ -1,0 +1,87 @@
+// Answers every request of the book's browser: the two generated pages, the
+// optional login, and archive entries, with search hits highlighted while the
+// reader looks at a page opened from the search results.
+#include <algorithm>
+#include <array>
+
+#include "archive/page_matching.h"
+#include "archive/string_routines.h"
+#include "runtime/ansi.h"
+#include "server/ebook_manager.h"
+#include "server/http/id_http_server.h"
+
+namespace {
+
+constexpr const char* kCacheControl = "no-cache";
+constexpr const char* kNavigationPath = "/navigation_bar/navigate.h";
+constexpr const char* kAboutPath = "/navigation_bar/about.h";
+constexpr const char* kRealm = "Protected";
+constexpr const char* kNotFound = "<h2>The given page was not found in eBook</h2>";
+constexpr const char* kHighlightStart = "<span style=\"background:yellow;mso-highlight:yellow\">";
+constexpr const char* kHighlightEnd = "</span>";
+// Pictures and binaries never pass through the highlight filter.
+constexpr std::array<const char*, 6> kNeverHighlighted = {".JPG", ".GIF", ".ZIP", ".CLASS", ".PNG", ".EXE"};
+
+// The text from the path's last "." on, unless a "\" or ":" follows it.
+std::string ExtensionOf(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find_first_of("\\:", dot) != std::string::npos) return {};
+  return path.substr(dot);
+}
+
+}  // namespace
+
+void TEbookManager::HandleCommandGet(TIdContext&, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response) {
+  const std::string& path = request.Path;
+  if (path.empty() || path == "/") return;
+  response.CacheControl = kCacheControl;
+
+  if (path == kNavigationPath) {
+    response.BodyText = BuildNavigationPage();
+    return;
+  }
+  if (path == kAboutPath) {
+    response.BodyText = BuildAboutPage();
+    return;
+  }
+
+  if (!Authorized && request.HasCredentials) {
+    const std::string user = StripChar(request.CredentialUser, '\0');
+    const std::string password = StripChar(request.CredentialPassword, '\0');
+    bool valid = false;
+    for (const std::string& line : *Settings.Users) {
+      const TParamRec account = SplitParam(line);
+      if (account.Name == user && account.Value == password) valid = true;
+    }
+    if (valid) Authorized = true;
+  }
+  if (!Authorized) {
+    response.Realm = kRealm;
+    response.WriteHeader();
+    return;
+  }
+
+  // The header goes out before the body is known; the end of the body is
+  // marked by closing the connection.
+  response.WriteHeader();
+  response.BodyStream = std::make_unique<TMemoryStream>();
+  const std::vector<int>* entries = MatchingEntries(path);
+  if (entries != nullptr) {
+    const TSearchState search = SearchState();
+    const std::string extension = AsciiUpperCase(ExtensionOf(path));
+    const bool highlight =
+        search.HighlightActive && std::none_of(kNeverHighlighted.begin(), kNeverHighlighted.end(),
+                                               [&](const char* e) { return extension == e; });
+    if (highlight) {
+      const std::string replacement = kHighlightStart + search.SearchText + kHighlightEnd;
+      for (int index : *entries) {
+        TMemoryStream page;
+        Archive->Extract(index, page);
+        HighlightInPage(page, *response.BodyStream, search.SearchText, search.SearchCaseSensitive, replacement);
+      }
+    } else {
+      for (int index : *entries) Archive->Extract(index, *response.BodyStream);
+    }
+  }
+  if (response.BodyStream->Size() == 0) response.BodyText = kNotFound;
+}
