@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -149,6 +150,10 @@ TSocket TSocket::Accept() {
     if (state_->Cancelled.load()) FailCancelled();
     const int fd = ::accept4(state_->Fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
+      // Answers go out as a header write and then the body: without this the
+      // body could wait for the peer's delayed acknowledgement of the header.
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
       auto accepted = std::make_unique<TSocketState>();
       accepted->Fd = fd;
       return TSocket(std::move(accepted));

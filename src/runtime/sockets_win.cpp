@@ -163,6 +163,10 @@ TSocket TSocket::Accept() {
     if (state_->Cancelled.load()) FailCancelled();
     const SOCKET handle = ::accept(state_->Handle, nullptr, nullptr);
     if (handle != INVALID_SOCKET) {
+      // Answers go out as a header write and then the body: without this the
+      // body could wait for the peer's delayed acknowledgement of the header.
+      const BOOL noDelay = TRUE;
+      ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
       // The accepted socket inherits the listener's event association;
       // Associate gives it its own.
       auto accepted = std::make_unique<TSocketState>();

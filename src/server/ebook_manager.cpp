@@ -32,7 +32,8 @@ TEbookManager::TEbookManager(int firstPort) {
   if (Settings.Users->Count() == 0) Authorized = true;
 
   for (int i = 0; i < Archive->Count(); ++i) {
-    std::string key = "/" + ReplaceChar(EntryName(Archive->GetEntry(i)), '\\', '/');
+    std::string key(1, '/');
+    key += ReplaceChar(EntryName(Archive->GetEntry(i)), '\\', '/');
     entriesByPath_[AnsiUpperCase(key)].push_back(i);
   }
 

@@ -11,6 +11,8 @@ namespace {
 constexpr int kFinishSendingMs = 1000;
 // Deactivation checks for ended connection threads at this interval.
 constexpr int kTerminateCheckMs = 250;
+// How long a connection thread waits for the next connection before it ends.
+constexpr int kIdleWorkerMs = 1000;
 
 }  // namespace
 
@@ -136,15 +138,27 @@ void TIdTCPServer::ListenLoop(TListener& listener) {
       auto context = std::make_unique<TIdContext>(std::move(client), ReadTimeout);
       std::lock_guard lock(mutex_);
       if (MaxConnections > 0 && running_ >= MaxConnections) continue;  // refused: closed with its context
-      TConnection& connection = connections_.emplace_back();
-      connection.Context = std::move(context);
-      try {
-        connection.Thread = std::thread([this, &connection] { RunConnection(connection); });
-      } catch (...) {
-        connections_.pop_back();
-        throw;
+      const auto connection = connections_.insert(connections_.end(), TConnection{std::move(context)});
+      if (idleWorkers_ > static_cast<int>(pending_.size())) {
+        pending_.push_back(connection);
+        workAvailable_.notify_one();
+      } else {
+        try {
+          TWorker& worker = workers_.emplace_back();
+          pending_.push_back(connection);
+          try {
+            worker.Thread = std::thread([this, &worker] { WorkerLoop(worker); });
+          } catch (...) {
+            pending_.pop_back();
+            workers_.pop_back();
+            throw;
+          }
+        } catch (...) {
+          connections_.erase(connection);
+          throw;
+        }
       }
-      // The new thread cannot finish before this lock is released.
+      // No thread can end this connection before the lock is released.
       ++running_;
     } catch (const std::exception&) {
       // No thread for this connection (out of resources): it is closed, the
@@ -153,34 +167,69 @@ void TIdTCPServer::ListenLoop(TListener& listener) {
   }
 }
 
-void TIdTCPServer::RunConnection(TConnection& connection) {
+void TIdTCPServer::WorkerLoop(TWorker& worker) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (pending_.empty()) {
+      if (stopWorkers_) break;
+      ++idleWorkers_;
+      const bool handed = workAvailable_.wait_for(lock, std::chrono::milliseconds(kIdleWorkerMs),
+                                                  [this] { return !pending_.empty() || stopWorkers_; });
+      --idleWorkers_;
+      if (!handed || pending_.empty()) break;
+    }
+    const auto connection = pending_.front();
+    pending_.erase(pending_.begin());
+    lock.unlock();
+    RunConnection(connection);
+    lock.lock();
+  }
+  worker.Ended = true;
+}
+
+void TIdTCPServer::RunConnection(std::list<TConnection>::iterator connection) {
   try {
-    if (OnExecute) OnExecute(*connection.Context);
+    if (OnExecute) OnExecute(*connection->Context);
   } catch (...) {
     // Protocol failures, resets and timeouts end the connection without an
     // answer; nothing may escape a thread.
   }
-  connection.Context->Close();
+  connection->Context->Close();
   std::lock_guard lock(mutex_);
-  connection.Finished = true;
+  connections_.erase(connection);
   --running_;
   connectionEnded_.notify_all();
 }
 
 void TIdTCPServer::ReapFinished() {
-  std::list<TConnection> ended;
+  std::list<TWorker> ended;
   {
     std::lock_guard lock(mutex_);
-    for (auto it = connections_.begin(); it != connections_.end();) {
+    for (auto it = workers_.begin(); it != workers_.end();) {
       const auto next = std::next(it);
-      if (it->Finished) ended.splice(ended.end(), connections_, it);
+      if (it->Ended) ended.splice(ended.end(), workers_, it);
       it = next;
     }
   }
-  // A finished thread has at most its return left to run.
-  for (TConnection& connection : ended) {
-    if (connection.Thread.joinable()) connection.Thread.join();
+  // An ended thread has at most its return left to run.
+  for (TWorker& worker : ended) {
+    if (worker.Thread.joinable()) worker.Thread.join();
   }
+}
+
+void TIdTCPServer::StopWorkers() {
+  std::list<TWorker> all;
+  {
+    std::lock_guard lock(mutex_);
+    stopWorkers_ = true;
+    workAvailable_.notify_all();
+    all.splice(all.end(), workers_);
+  }
+  for (TWorker& worker : all) {
+    if (worker.Thread.joinable()) worker.Thread.join();
+  }
+  std::lock_guard lock(mutex_);
+  stopWorkers_ = false;
 }
 
 void TIdTCPServer::Deactivate() {
@@ -196,15 +245,13 @@ void TIdTCPServer::Deactivate() {
   {
     std::unique_lock lock(mutex_);
     // No listener runs any more, so the list only shrinks from here on.
-    for (TConnection& connection : connections_) {
-      if (!connection.Finished) connection.Context->Cancel();
-    }
+    for (TConnection& connection : connections_) connection.Context->Cancel();
     const int checks = std::max(0, TerminateWaitTime / kTerminateCheckMs);
     ended = connectionEnded_.wait_for(lock, std::chrono::milliseconds(checks * kTerminateCheckMs),
                                       [this] { return running_ == 0; });
   }
-  ReapFinished();
   if (!ended) throw EIdTerminateThreadTimeout();
+  StopWorkers();
 }
 
 void TIdTCPServer::StopAndWait() noexcept {
@@ -218,5 +265,5 @@ void TIdTCPServer::StopAndWait() noexcept {
     std::unique_lock lock(mutex_);
     connectionEnded_.wait(lock, [this] { return running_ == 0; });
   }
-  ReapFinished();
+  StopWorkers();
 }

@@ -1,18 +1,21 @@
 // The TCP side of the server: listening sockets with a listener thread each,
-// and one thread per accepted connection running the server's exchange.
+// and a thread for every connection running the server's exchange.
 //
 // Threads and ownership:
 // - Activation, deactivation and destruction happen on one owner thread.
-// - A listener thread only accepts, registers the connection and starts its
-//   thread, and joins connection threads that have finished (so a long
-//   running server keeps no pile of ended threads).
-// - A connection thread runs OnExecute, closes its socket and marks its
-//   entry finished. Its entry (and context) stays in the list until some
-//   thread joins it.
-// - The list of connections is guarded by mutex_. Deactivation shuts down
-//   the socket of every unfinished connection under that lock; a connection
-//   closes its socket under its own context lock, so a shutdown never hits
-//   a closed (possibly reused) socket.
+// - A listener thread only accepts, registers the connection and hands it to
+//   a connection thread: an idle one if there is any, else a new one. Every
+//   connection has a thread of its own for its whole life; a thread whose
+//   connection has ended stays ready for the next one for a short while and
+//   then ends. Starting a thread costs far more than serving a page, and a
+//   browser opens a connection for every picture.
+// - A connection thread runs OnExecute, closes its socket and removes the
+//   connection from the list. Ended threads are joined by the listener (and
+//   by deactivation), so a long running server keeps no pile of them.
+// - The lists are guarded by mutex_. Deactivation shuts down the socket of
+//   every registered connection under that lock; a connection closes its
+//   socket under its own context lock, so a shutdown never hits a closed
+//   (possibly reused) socket.
 #pragma once
 
 #include <chrono>
@@ -114,8 +117,7 @@ class TIdTCPServer {
   // EIdTerminateThreadTimeout when they do not end within TerminateWaitTime.
   void SetActive(bool value);
 
-  // Connection entries not yet reaped: running ones and ended ones that no
-  // thread has joined yet.
+  // Connections accepted and not yet ended.
   size_t ConnectionCount() const;
 
  protected:
@@ -135,22 +137,35 @@ class TIdTCPServer {
   struct TListener;
   struct TConnection {
     std::unique_ptr<TIdContext> Context;
+  };
+  struct TWorker {
     std::thread Thread;
-    bool Finished = false;  // guarded by mutex_
+    bool Ended = false;  // guarded by mutex_
   };
 
   void Activate();
   void Deactivate();
   void ListenLoop(TListener& listener);
-  void RunConnection(TConnection& connection);
-  // Joins and frees the connections whose threads have finished.
+  // A connection thread: serves handed-over connections until it has been
+  // idle for a while or the server stops.
+  void WorkerLoop(TWorker& worker);
+  void RunConnection(std::list<TConnection>::iterator connection);
+  // Joins and frees the connection threads that have ended.
   void ReapFinished();
+  // Ends the idle connection threads and joins them all (no connection runs).
+  void StopWorkers();
 
   bool active_ = false;
   std::vector<std::unique_ptr<TListener>> listeners_;  // owner thread only
 
   mutable std::mutex mutex_;
   std::condition_variable connectionEnded_;
+  std::condition_variable workAvailable_;
   std::list<TConnection> connections_;  // guarded by mutex_; nodes never move
-  int running_ = 0;                     // unfinished connections, guarded by mutex_
+  // Accepted connections no thread has taken yet, guarded by mutex_.
+  std::vector<std::list<TConnection>::iterator> pending_;
+  std::list<TWorker> workers_;  // guarded by mutex_; nodes never move
+  int idleWorkers_ = 0;         // guarded by mutex_
+  bool stopWorkers_ = false;    // guarded by mutex_
+  int running_ = 0;             // connections not yet ended, guarded by mutex_
 };
