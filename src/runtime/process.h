@@ -10,3 +10,6 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // The number of threads the process runs now.
 int ProcessThreadCount();
+
+// The full path of the running program's file, as UTF-8.
+std::string ExecutablePath();

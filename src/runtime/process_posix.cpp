@@ -1,6 +1,7 @@
 #include "runtime/process.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
@@ -14,4 +15,11 @@ int ProcessThreadCount() {
     closedir(tasks);
   }
   return count;
+}
+
+std::string ExecutablePath() {
+  std::string path(4096, '\0');
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return path;
 }

@@ -27,3 +27,15 @@ int ProcessThreadCount() {
   CloseHandle(snapshot);
   return count;
 }
+
+std::string ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return WideToUtf8(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}

@@ -169,6 +169,34 @@ TEST_F(BookcTest, ExtractNeverWritesOutsideTheDestination) {
   EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "OK.htm~2"), "again") << "same name in other letter case kept apart";
 }
 
+TEST_F(BookcTest, ExeAppendsTheBookToTheHostAndCopiesTheLibrary) {
+  WriteFile(dir_ / "book" / "index.htm", "<html>start</html>");
+  WriteFile(dir_ / "book" / "config.ini", "[params]\ntitle=Exe\n");
+  WriteFile(dir_ / "tools" / "ebookhost.exe", "MZ host program");
+  WriteFile(dir_ / "tools" / "ebookview.dll", "MZ viewer library");
+  fs::create_directories(dir_ / "out");
+  ASSERT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "book.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), "MZ viewer library") << "the library found beside the host";
+  const std::string program = ReadFile(dir_ / "out" / "book.exe");
+  EXPECT_EQ(program.substr(0, 15), "MZ host program");
+  EXPECT_EQ(program.substr(program.size() - 16, 8), "EBKARCH1");
+
+  ASSERT_EQ(Run({"settings", P(dir_ / "out" / "book.exe")}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("Title: \"Exe\""), std::string::npos);
+  ASSERT_EQ(Run({"extract", P(dir_ / "out" / "book.exe"), P(dir_ / "x")}), 0) << err_.str();
+  EXPECT_EQ(ReadFile(dir_ / "x" / "index.htm"), "<html>start</html>");
+
+  WriteFile(dir_ / "tools" / "notaprogram.exe", "plain text");
+  EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "notaprogram.exe")}), 1);
+  EXPECT_NE(err_.str().find("is not a Windows program"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe"),
+                 "--dll", P(dir_ / "missing.dll")}),
+            1);
+  EXPECT_NE(err_.str().find("was not found"), std::string::npos) << err_.str();
+}
+
 TEST_F(BookcTest, HexEncodesForConfig) {
   WriteFile(dir_ / "f.bin", std::string("\0\x1f\xab\xff", 4));
   ASSERT_EQ(Run({"hex", P(dir_ / "f.bin")}), 0);

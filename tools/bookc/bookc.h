@@ -29,6 +29,9 @@ std::string Utf8Of(const std::filesystem::path& path);
 // The commands; each returns the process exit status and writes its results to
 // out and its complaints to err.
 int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH]: the e-book program
+// (host, archive block, trailer) and the viewer library copied beside it.
+int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CommandList(const std::string& book, std::ostream& out, std::ostream& err);
 int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err);
 int CommandHex(const std::string& file, std::ostream& out, std::ostream& err);

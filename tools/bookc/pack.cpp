@@ -6,6 +6,7 @@
 #include "archive/res_invoker.h"
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
+#include "runtime/process.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
 
@@ -132,5 +133,68 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
   WriteWholeFile(positional[1], block);
   TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
   out << "bookc: wrote " << positional[1] << " (" << reader.Count() << " entries, " << block.size() << " bytes)\n";
+  return 0;
+}
+
+namespace {
+
+// A Windows build file looked up where the tools are usually found: beside
+// bookc itself, or in the Windows build tree next to a native one.
+fs::path FindBeside(const std::string& fileName) {
+  const fs::path self = PathFromUtf8(ExecutablePath()).parent_path();
+  for (const fs::path& candidate : {self / fileName, self / ".." / ".." / "win32" / "bin" / fileName}) {
+    std::error_code ec;
+    if (fs::is_regular_file(candidate, ec)) return candidate.lexically_normal();
+  }
+  return {};
+}
+
+}  // namespace
+
+int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional;
+  TPackOptions options;
+  fs::path host;
+  fs::path library;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if ((args[i] == "--host" || args[i] == "--dll") && i + 1 < args.size()) {
+      (args[i] == "--host" ? host : library) = PathFromUtf8(args[i + 1]);
+      ++i;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) {
+    err << "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH]\n";
+    return 2;
+  }
+  if (host.empty()) host = FindBeside("ebookhost.exe");
+  if (library.empty()) library = host.empty() ? FindBeside("ebookview.dll") : host.parent_path() / "ebookview.dll";
+  if (host.empty()) throw Exception("The e-book host ebookhost.exe was not found; name it with --host");
+  std::error_code ec;
+  if (!fs::is_regular_file(library, ec))
+    throw Exception(Format("The viewer library \"%s\" was not found; name it with --dll", Utf8Of(library).c_str()));
+
+  const std::vector<uint8_t> program = ReadWholeFile(Utf8Of(host));
+  if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z')
+    throw Exception(Format("\"%s\" is not a Windows program", Utf8Of(host).c_str()));
+  const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
+  const std::vector<uint8_t> trailer = MakeTrailer(block);
+  std::vector<uint8_t> book;
+  book.reserve(program.size() + block.size() + trailer.size());
+  book.insert(book.end(), program.begin(), program.end());
+  book.insert(book.end(), block.begin(), block.end());
+  book.insert(book.end(), trailer.begin(), trailer.end());
+
+  const fs::path target = PathFromUtf8(positional[1]);
+  WriteWholeFile(Utf8Of(target), book);
+  const fs::path libraryTarget = target.parent_path() / "ebookview.dll";
+  if (!fs::equivalent(library, libraryTarget, ec)) {
+    fs::copy_file(library, libraryTarget, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+      throw Exception(Format("Cannot copy the viewer library to \"%s\": %s", Utf8Of(libraryTarget).c_str(),
+                             ec.message().c_str()));
+  }
+  out << "bookc: wrote " << positional[1] << " (" << book.size() << " bytes) and " << Utf8Of(libraryTarget) << "\n";
   return 0;
 }
