@@ -8,24 +8,8 @@
 #include <cstdio>
 
 #include "archive/archive_helpers.h"
+#include "bench_util.h"
 #include "runtime/streams.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double BestSeconds(int rounds, F&& run) {
-  double best = 1e9;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
-}
-
-}  // namespace
 
 int main() {
   // A book of 120 pages from 16 KB to about 1.5 MB, 48 MB inflated in all,

@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "archive/archive_helpers.h"
+#include "bench_util.h"
 #include "archive/page_matching.h"
 #include "runtime/ansi.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Counts text outside tags with memchr for the tag marks and memmem inside
 // the stretches between them. An occurrence may run into a tag (the rule
@@ -44,17 +43,6 @@ int MemmemCount(const std::string& page, const std::string& text) {
     }
   }
   return count;
-}
-
-template <typename F>
-double BestSeconds(int rounds, F&& run) {
-  double best = 1e9;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
 }
 
 }  // namespace

@@ -31,18 +31,6 @@ constexpr const wchar_t* kWindowClass = L"EBookHostApplication";
 
 using TShowEbook = void(__stdcall*)(void* archive, HWND hostWindow);
 
-std::wstring ModuleFileName() {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-    if (length < name.size()) {
-      name.resize(length);
-      return name;
-    }
-    name.resize(name.size() * 2);
-  }
-}
-
 std::wstring FolderOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -88,7 +76,7 @@ HWND CreateHostWindow(const std::wstring& title) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::wstring self = ModuleFileName();
+  const std::wstring self = Utf8ToWide(ExecutablePath());
   const std::vector<std::string> args = CommandLineArguments(argc, argv);
   const std::wstring title = L"eBook";
   if (args.size() > 1) return Fail(title, L"Usage: the e-book program takes at most one argument, an archive file.");
