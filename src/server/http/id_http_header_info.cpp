@@ -72,7 +72,10 @@ void TIdHTTPResponseInfo::WriteHeader() {
     Headers.SetValues("WWW-Authenticate", "Basic realm=\"" + Realm + "\"");
     BodyText = "<HTML><BODY><B>" + std::to_string(statusCode_) + " " + StatusText + "</B></BODY></HTML>";
   }
-  connection_->Write("HTTP/1.1 " + std::to_string(statusCode_) + " " + StatusText + "\r\n" + Headers.Text() + "\r\n");
+  // Held until the body follows (or the exchange ends), so that a header and
+  // a page leave in one send; the bytes on the wire are the same.
+  connection_->WriteLater("HTTP/1.1 " + std::to_string(statusCode_) + " " + StatusText + "\r\n" + Headers.Text() +
+                          "\r\n");
 }
 
 void TIdHTTPResponseInfo::WriteBody() {

@@ -39,6 +39,7 @@ void TIdCustomHTTPServer::DoExecute(TIdContext& connection) {
     if (!response.HeaderSent()) response.WriteHeader();
     // A HEAD answer carries the header only, Content-Length included.
     if (request.Method != "HEAD" && (!response.BodyText.empty() || response.BodyStream)) response.WriteBody();
+    connection.Flush();
     // Without a length the body ends with the connection, whatever was asked.
     if (response.CloseConnection || response.ContentLength < 0) return;
   }

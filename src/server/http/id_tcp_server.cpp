@@ -45,8 +45,20 @@ size_t TIdContext::Fill(char* buffer, size_t size) {
 }
 
 void TIdContext::Write(std::string_view bytes) {
+  // Held bytes and a small body go out together; a large body is not copied.
+  constexpr size_t kJoinLimit = 65536;
+  const int timeout = timeoutMs_ > 0 ? timeoutMs_ : kWaitForever;
   try {
-    socket_.SendAll(bytes.data(), bytes.size(), timeoutMs_ > 0 ? timeoutMs_ : kWaitForever);
+    if (!held_.empty() && bytes.size() <= kJoinLimit) {
+      held_ += bytes;
+      bytes = {};
+    }
+    if (!held_.empty()) {
+      const std::string held = std::move(held_);
+      held_.clear();
+      socket_.SendAll(held.data(), held.size(), timeout);
+    }
+    if (!bytes.empty()) socket_.SendAll(bytes.data(), bytes.size(), timeout);
   } catch (const ESocketError& e) {
     RaiseIdSocketError(e);
   }

@@ -51,8 +51,14 @@ class TIdContext {
   void StartReadDeadline();
   void StopReadDeadline() { hasDeadline_ = false; }
 
-  // Sends all bytes. Fails with the engine's socket failures.
+  // Sends all bytes, after any held ones. Fails with the engine's socket
+  // failures.
   void Write(std::string_view bytes);
+  // Keeps bytes to go out in front of the next Write, or at Flush: a header
+  // and a small body then leave in one send instead of two.
+  void WriteLater(std::string_view bytes) { held_ += bytes; }
+  // Sends the held bytes now.
+  void Flush() { Write({}); }
 
   // Any thread: ends every wait on this connection at once.
   void Cancel();
@@ -69,6 +75,7 @@ class TIdContext {
   bool hasDeadline_ = false;
   std::chrono::steady_clock::time_point deadline_;
   TIdReadBuffer input_;
+  std::string held_;
   std::mutex socketMutex_;  // orders Cancel against Close
   bool closed_ = false;     // guarded by socketMutex_
 };
