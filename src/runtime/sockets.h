@@ -86,6 +86,8 @@ class TSocket {
   // Receive and SendAll fail with Kind Cancelled; Receive may also just see
   // the end of the data). The socket stays open until its owner closes it.
   void Shutdown();
+  // True once Shutdown was called.
+  bool Cancelled() const;
 
   // Ends the sending direction: the peer sees the end of the data after all
   // bytes already sent, and this side can still receive.

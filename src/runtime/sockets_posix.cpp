@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "runtime/sockets.h"
+#include "runtime/sockets_internal.h"
 
 struct TSocketState {
   int Fd = -1;
@@ -27,7 +28,8 @@ struct TSocketState {
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using socket_detail::Remaining;
+using socket_detail::TClock;
 
 TSocketErrorKind KindOf(int code) {
   switch (code) {
@@ -80,14 +82,6 @@ sockaddr_in Resolve(const std::string& host, uint16_t port) {
   ::freeaddrinfo(found);
   address.sin_port = htons(port);
   return address;
-}
-
-// Milliseconds left until deadline for poll: -1 without a deadline, 0 when
-// it has passed.
-int Remaining(bool limited, TClock::time_point deadline) {
-  if (!limited) return -1;
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(left);
 }
 
 // Waits until fd reports one of events (or an error or hang-up, which the
@@ -234,23 +228,10 @@ void TSocket::Shutdown() {
   if (state_->Fd >= 0) ::shutdown(state_->Fd, SHUT_RDWR);
 }
 
+bool TSocket::Cancelled() const { return state_ && state_->Cancelled.load(); }
+
 void TSocket::ShutdownSending() noexcept {
   if (Valid()) ::shutdown(state_->Fd, SHUT_WR);
-}
-
-void TSocket::FinishSending(int timeoutMs) noexcept {
-  if (!Valid() || state_->Cancelled.load()) return;
-  ShutdownSending();
-  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
-  char scratch[4096];
-  try {
-    for (;;) {
-      const int left = Remaining(true, deadline);
-      if (left == 0 || Receive(scratch, sizeof scratch, left) == 0) break;
-    }
-  } catch (const ESocketError&) {
-    // Reset, timeout or cancellation: nothing more to wait for.
-  }
 }
 
 void TSocket::Close() noexcept {

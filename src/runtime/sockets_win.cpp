@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "runtime/sockets.h"
+#include "runtime/sockets_internal.h"
 
 struct TSocketState {
   SOCKET Handle = INVALID_SOCKET;
@@ -36,7 +37,8 @@ struct TSocketState {
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using socket_detail::Remaining;
+using socket_detail::TClock;
 
 TSocketErrorKind KindOf(int code) {
   switch (code) {
@@ -87,12 +89,6 @@ void Associate(TSocketState& state, long networkEvents) {
 }
 
 constexpr long kStreamEvents = FD_READ | FD_WRITE | FD_CLOSE;
-
-int Remaining(bool limited, TClock::time_point deadline) {
-  if (!limited) return -1;
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(left);
-}
 
 // Waits for a network event (reported in events) or cancellation. False
 // when the time limit passed first.
@@ -268,23 +264,10 @@ void TSocket::Shutdown() {
   if (state_->Handle != INVALID_SOCKET) ::shutdown(state_->Handle, SD_BOTH);
 }
 
+bool TSocket::Cancelled() const { return state_ && state_->Cancelled.load(); }
+
 void TSocket::ShutdownSending() noexcept {
   if (Valid()) ::shutdown(state_->Handle, SD_SEND);
-}
-
-void TSocket::FinishSending(int timeoutMs) noexcept {
-  if (!Valid() || state_->Cancelled.load()) return;
-  ShutdownSending();
-  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
-  char scratch[4096];
-  try {
-    for (;;) {
-      const int left = Remaining(true, deadline);
-      if (left == 0 || Receive(scratch, sizeof scratch, left) == 0) break;
-    }
-  } catch (const ESocketError&) {
-    // Reset, timeout or cancellation: nothing more to wait for.
-  }
 }
 
 void TSocket::Close() noexcept {
