@@ -17,3 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # ctest starts every Windows executable through Wine.
 get_filename_component(_ebook_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_ebook_root}/scripts/wine-run")
+
+# zlib is linked into the programs and the library, like the C++ runtime:
+# nothing may need a zlib1.dll at run time.
+set(ZLIB_USE_STATIC_LIBS ON)
