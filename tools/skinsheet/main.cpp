@@ -3,6 +3,9 @@
 //   skinsheet --effects OUTDIR   one PNG strip per registered effect: the
 //                                frames at 0, 20, 40, 60, 80 and 100 % from a
 //                                dark old picture to a light new one
+//   skinsheet OUT.png            (Windows) the viewer's theme made current as
+//                                the viewer does it, every element family in
+//                                each of its states, labelled
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -14,6 +17,9 @@
 #include "skin/sk_bitmap.h"
 #include "skin/sk_effect.h"
 #include "skin/sk_png.h"
+#ifdef _WIN32
+#include "contact_sheet.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -114,6 +120,9 @@ int main(int argc, char** argv) {
   try {
     if (args.size() == 1 && args[0] == "--list-effects") return ListEffects();
     if (args.size() == 2 && args[0] == "--effects") return WriteEffectStrips(args[1]);
+#ifdef _WIN32
+    if (args.size() == 1 && !args[0].starts_with("--")) return WriteContactSheet(args[0]);
+#endif
   } catch (const Exception& e) {
     std::cerr << "skinsheet: " << e.Message << '\n';
     return 1;
@@ -121,6 +130,10 @@ int main(int argc, char** argv) {
     std::cerr << "skinsheet: " << e.what() << '\n';
     return 1;
   }
+#ifdef _WIN32
+  std::cerr << "usage: skinsheet --list-effects | --effects OUTDIR | OUT.png\n";
+#else
   std::cerr << "usage: skinsheet --list-effects | --effects OUTDIR\n";
+#endif
   return 2;
 }
