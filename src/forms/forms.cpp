@@ -137,6 +137,40 @@ constexpr DWORD kFrameStyles =
 
 TApplication* Application = &applicationObject;
 
+namespace {
+
+std::map<HWND, TKeyFilter>& KeyFilters() {
+  static std::map<HWND, TKeyFilter> filters;
+  return filters;
+}
+
+// The filter of the nearest window up from the message's target that has
+// one decides; a copy runs, so that it may remove itself.
+bool OfferToKeyFilter(MSG& message) {
+  const UINT msg = message.message;
+  if (msg != WM_KEYDOWN && msg != WM_KEYUP && msg != WM_CHAR && msg != WM_DEADCHAR) return false;
+  auto& filters = KeyFilters();
+  if (filters.empty()) return false;
+  for (HWND window = message.hwnd; window != nullptr; window = GetAncestor(window, GA_PARENT)) {
+    auto found = filters.find(window);
+    if (found != filters.end()) {
+      TKeyFilter filter = found->second;
+      return filter(message);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void SetKeyFilter(HWND window, TKeyFilter filter) {
+  if (filter) {
+    KeyFilters()[window] = std::move(filter);
+  } else {
+    KeyFilters().erase(window);
+  }
+}
+
 HINSTANCE ModuleInstance() {
   static const HINSTANCE instance = FindModuleInstance();
   return instance;
@@ -444,6 +478,7 @@ bool TApplication::ProcessMessage(MSG& message) {
   try {
     if (OnMessage) OnMessage(message, handled);
     if (!handled) handled = IsKeyMessage(message);
+    if (!handled) handled = OfferToKeyFilter(message);
   } catch (...) {
     HandleException(this);
     handled = true;

@@ -173,3 +173,12 @@ class TApplication : public TComponent {
 };
 
 extern TApplication* Application;
+
+// Key filters: a window that hosts a control made outside the framework (an
+// embedded browser) registers one to see the key messages (WM_KEYDOWN,
+// WM_KEYUP, WM_CHAR, WM_DEADCHAR; system keys are not offered) meant for
+// it or for any of its descendants, after the form's shortcuts and before
+// the message is translated and dispatched. A filter that returns true has
+// consumed the message. An empty filter removes the registration.
+using TKeyFilter = std::function<bool(MSG& message)>;
+void SetKeyFilter(HWND window, TKeyFilter filter);

@@ -1,0 +1,75 @@
+// The built-in plain browser: an in-process COM object that stands in for the
+// platform's web-browser control where that control cannot render pages.
+//
+// It implements the part of the control that a container and the viewer use:
+// IWebBrowser2 (navigation with history, Back/Forward/Stop, the Application,
+// Document, LocationName and LocationURL properties, also by dispatch id),
+// IOleObject (client site, in-place activation by DoVerb),
+// IOleInPlaceObject, IOleInPlaceActiveObject (keyboard accelerators, offered
+// to the host's IDocHostUIHandler first), IOleControl (ambient property
+// changes) and the DWebBrowserEvents2 connection point (CommandStateChange,
+// TitleChange, NavigateComplete2, DocumentComplete, NewWindow2). Its document
+// has a command target for page setup (a real page-setup dialog) and print.
+//
+// Pages are fetched over HTTP on a worker thread and handed back to the
+// browser's window as a posted message, so the window thread never blocks
+// and Stop ends a fetch at once. The rendering is deliberately simple: text,
+// headings, paragraphs, line breaks, bold, highlighted spans, links
+// (underlined, clickable) and images as their alternative text, with a
+// vertical scroll bar.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdint>
+#include <string>
+
+// Whether the platform's browser can render pages: its HTML document class
+// can be created.
+bool PlatformBrowserRenders();
+
+// The page setup the plain browser keeps (the values of the last confirmed
+// page-setup dialog).
+struct TPlainPageSetup {
+  double Left = 19.05;  // margins in millimetres
+  double Top = 19.05;
+  double Right = 19.05;
+  double Bottom = 19.05;
+  std::wstring Header;
+  std::wstring Footer;
+  bool Landscape = false;
+  int Confirmed = 0;  // dialogs confirmed so far
+};
+
+// What a caller in the same process (tests, diagnostics) may ask the plain
+// browser beyond its COM interfaces.
+class TPlainBrowser {
+ public:
+  // The browser's window while it is active in place.
+  virtual HWND Window() const = 0;
+  virtual const TPlainPageSetup& PageSetup() const = 0;
+  // The shown page's text as laid out, lines separated by "\n".
+  virtual std::wstring PageText() const = 0;
+  // Links of the shown page: their resolved address, target window, and
+  // the client rectangle of their first piece (empty when not laid out).
+  virtual int LinkCount() const = 0;
+  virtual std::wstring LinkUrl(int index) const = 0;
+  virtual std::wstring LinkTarget(int index) const = 0;
+  virtual RECT LinkRect(int index) const = 0;
+  // The download-control value last read from the container.
+  virtual uint32_t DownloadControl() const = 0;
+  // The host-UI flags the container handed out at activation.
+  virtual uint32_t HostFlags() const = 0;
+  // The vertical scroll position in pixels.
+  virtual int ScrollPosition() const = 0;
+  // Documents printed so far.
+  virtual int PrintCount() const = 0;
+
+ protected:
+  ~TPlainBrowser() = default;
+};
+
+// Creates a plain browser. object receives its IOleObject (one reference);
+// browser the same object's in-process view, valid while a reference lives.
+HRESULT CreatePlainBrowser(TPlainBrowser** browser, IOleObject** object);
