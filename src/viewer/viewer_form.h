@@ -1,0 +1,98 @@
+// The viewer window: one top-level window per open view of the book. Every
+// window has the same stored layout and is then adapted to the book's
+// settings in FormCreate: caption, border icons and sizing, size or
+// maximised state, icons and the first page shown.
+//
+// The window's commands are plain methods so that whatever triggers them
+// (toolbar buttons, menu items, the browser's own requests) only has to call
+// them. Commands and browser events run on the window thread; an error they
+// raise is reported with the standard error message box and the window goes
+// on.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>  // IDispatch
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/forms.h"
+#include "forms/std_components.h"
+
+class TEmbeddedWB;
+class TForm1;
+class TSkThemeList;
+class TSkStyleDriver;
+
+// The open viewer windows, in the order they were opened. Null exactly when
+// no viewer window is open any more: its existence keeps the message loop of
+// ShowEbook running. Whoever opens a viewer window appends it; only the
+// window's own close handler removes it, and the last one to go destroys the
+// list. Touched on the window thread only.
+using TViewerWindowList = std::vector<TForm1*>;
+extern std::unique_ptr<TViewerWindowList> ViewerWindows;
+
+// Opens a further viewer window (owner: the application object), appends it
+// to ViewerWindows and shows it. Used by ShowEbook for the first window, by
+// "New window" and for pages that open a window of their own.
+TForm1* OpenViewerWindow();
+
+class TForm1 : public TForm {
+ public:
+  // Creates the stored layout and runs FormCreate. The window is not
+  // visible yet; its creator shows it.
+  explicit TForm1(TComponent* owner);
+  ~TForm1() override;
+
+  // Stored layout components, named as in the layout. The window owns them.
+  TEmbeddedWB* WebBrowser1 = nullptr;
+  TLabel* StPanel1 = nullptr;  // left part of the status line: page title, search progress
+  TLabel* StPanel2 = nullptr;  // right part of the status line: search results
+  TPrintDialog* PrintDialog1 = nullptr;
+  // The stored theme and the driver that makes it the skin's current theme
+  // at the end of loading.
+  TSkThemeList* SkThemeList1 = nullptr;
+  TSkStyleDriver* SkStyleDriver1 = nullptr;
+  // The toolbar buttons by command, placed by the toolbar of the skinned
+  // layout. Null while a button does not exist (a book that does not want
+  // it, or a layout without a toolbar); every use tests for that.
+  TControl* SpeedButton1 = nullptr;  // Back
+  TControl* SpeedButton2 = nullptr;  // Forward
+  TControl* SpeedButton3 = nullptr;  // Refresh
+  TControl* SpeedButton4 = nullptr;  // Stop
+  TControl* SpeedButton5 = nullptr;  // Print
+  TControl* SpeedButton6 = nullptr;  // Search
+  TControl* SpeedButton7 = nullptr;  // About
+  TControl* SpeedButton8 = nullptr;  // Home
+  // Width of a toolbar button for a caption: the caption's width in the
+  // window's font plus 50.
+  int ToolbarButtonWidth(const std::wstring& caption);
+
+  // Handlers of the window.
+  void FormCreate(TObject* sender);
+  void FormClose(TObject* sender, TCloseAction& action);
+
+  // Commands.
+  void SpeedButton8Click(TObject* sender);    // Home
+  void SpeedButton7Click(TObject* sender);    // About
+  void SpeedButton1Click(TObject* sender);    // Back
+  void SpeedButton2Click(TObject* sender);    // Forward
+  void SpeedButton3Click(TObject* sender);    // Refresh
+  void SpeedButton4Click(TObject* sender);    // Stop
+  void Navigationpage1Click(TObject* sender);  // Show start page
+  void Newwindow1_oldClick(TObject* sender);  // New window
+  void Close1_oldClick(TObject* sender);      // Close
+
+  // Browser events.
+  void WebBrowser1CommandStateChange(TObject* sender, long command, bool enable);
+  void WebBrowser1NewWindow2(TObject* sender, IDispatch** ppDisp, bool& cancel);
+  void EmbeddedWB1DocumentComplete(TObject* sender);
+  void WebBrowser1CloseQuery(TObject* sender, bool& canClose);
+
+  // "http://127.0.0.1:" + the server's port + path (path starts with "/").
+  static std::wstring LocalUrl(const std::string& path);
+
+ private:
+  void CreateStoredLayout();
+};
