@@ -188,6 +188,13 @@ TEST_F(BookcTest, ExeAppendsTheBookToTheHostAndCopiesTheLibrary) {
   ASSERT_EQ(Run({"extract", P(dir_ / "out" / "book.exe"), P(dir_ / "x")}), 0) << err_.str();
   EXPECT_EQ(ReadFile(dir_ / "x" / "index.htm"), "<html>start</html>");
 
+  // Making the book again over an older copy of the library replaces it.
+  WriteFile(dir_ / "tools" / "ebookview.dll", "MZ newer viewer library");
+  ASSERT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "book.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), "MZ newer viewer library");
+
   WriteFile(dir_ / "tools" / "notaprogram.exe", "plain text");
   EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "notaprogram.exe")}), 1);
   EXPECT_NE(err_.str().find("is not a Windows program"), std::string::npos) << err_.str();

@@ -190,6 +190,11 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
   WriteWholeFile(Utf8Of(target), book);
   const fs::path libraryTarget = target.parent_path() / "ebookview.dll";
   if (!fs::equivalent(library, libraryTarget, ec)) {
+    // The Windows runtime's copy refuses an existing target even when told
+    // to overwrite it, so an older copy is removed first.
+    std::error_code removeError;
+    fs::remove(libraryTarget, removeError);
+    ec.clear();
     fs::copy_file(library, libraryTarget, fs::copy_options::overwrite_existing, ec);
     if (ec)
       throw Exception(Format("Cannot copy the viewer library to \"%s\": %s", Utf8Of(libraryTarget).c_str(),
