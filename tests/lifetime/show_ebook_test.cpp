@@ -13,6 +13,7 @@
 
 #include "archive/book_file.h"
 #include "browser/embedded_wb.h"
+#include "browser/plain_browser.h"
 #include "forms/forms.h"
 #include "lifetime/show_ebook.h"
 #include "runtime/ansi.h"
@@ -68,6 +69,9 @@ std::vector<uint8_t> Book(const std::string& config) {
   builder.Add("index.htm", "<html><head><title>Start</title></head><body><p>Welcome</p></body></html>");
   builder.Add("second.htm", "<html><head><title>Second</title></head><body><p>Two</p></body></html>");
   builder.Add("untitled.htm", "<html><body><p>No title here</p></body></html>");
+  builder.Add("links.htm",
+              "<html><head><title>Links</title></head><body><p><a href=\"second.htm\" target=\"_blank\">Open</a></p>"
+              "<p><a href=\"javascript:window.close()\">Close</a></p></body></html>");
   return builder.Build();
 }
 
@@ -113,6 +117,17 @@ std::wstring Url(const std::string& path) { return AnsiToWide("http://127.0.0.1:
 // A window whose page has completed and whose status line shows title.
 bool ShowsPage(TForm1* window, const std::wstring& title) {
   return window != nullptr && window->StPanel1->Caption() == title;
+}
+
+// A real click on a link of the page the window's plain browser shows.
+void ClickLink(TForm1* window, int index) {
+  TPlainBrowser* browser = window->WebBrowser1->PlainBrowser();
+  ASSERT_NE(browser, nullptr) << "the test clicks links in the built-in browser";
+  const RECT r = browser->LinkRect(index);
+  ASSERT_LT(r.left, r.right) << "link " << index << " is not laid out";
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  SendMessageW(browser->Window(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(browser->Window(), WM_LBUTTONUP, 0, at);
 }
 
 // Runs ShowEbook while the steps run, one after the other, from a thread
@@ -363,14 +378,18 @@ TEST_F(ShowEbookTest, BackButtonFollowsTheHistory) {
 
 TEST_F(ShowEbookTest, PageAskingToCloseClosesTheViewerWindow) {
   const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  TForm1* window = nullptr;
   scenario_.Run(block, host_,
-                {[&] { return ShowsPage(Window(0), L"Start"); },
+                {[&] { return ShowsPage(window = Window(0), L"Start"); },
                  [&] {
-                   // The browser's own window is asked to close, as a script
-                   // closing its window does.
-                   HWND control = Window(0)->WebBrowser1->ControlWindow();
-                   EXPECT_NE(control, nullptr);
-                   PostMessageW(control, WM_CLOSE, 0, 0);
+                   window->WebBrowser1->Navigate(Url("/links.htm"));
+                   return true;
+                 },
+                 [&] { return ShowsPage(window, L"Links"); },
+                 [&] {
+                   // A script closing its window: the browser's own window is
+                   // asked to close, and the viewer window closes instead.
+                   ClickLink(window, 1);
                    return true;
                  }});
   EXPECT_EQ(ViewerWindows, nullptr);
@@ -383,31 +402,24 @@ TEST_F(ShowEbookTest, PopUpWindowRequestedByThePage) {
   scenario_.Run(block, host_,
                 {[&] { return ShowsPage(first = Window(0), L"Start"); },
                  [&] {
-                   // What the browser does for a link with a target window: ask
-                   // the host for the browser that is to load the page, then
-                   // load it there.
-                   IDispatch* application = nullptr;
-                   bool cancel = true;
-                   first->WebBrowser1->OnNewWindow2(first->WebBrowser1, &application, cancel);
-                   EXPECT_FALSE(cancel);
-                   EXPECT_NE(application, nullptr);
-                   popup = Window(1);
-                   EXPECT_NE(popup, nullptr);
-                   IWebBrowser2* browser = nullptr;
-                   if (application != nullptr &&
-                       SUCCEEDED(application->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
-                     BSTR url = SysAllocString(Url("/second.htm").c_str());
-                     VARIANT empty;
-                     VariantInit(&empty);
-                     EXPECT_EQ(browser->Navigate(url, &empty, &empty, &empty, &empty), S_OK);
-                     SysFreeString(url);
-                     browser->Release();
-                   }
-                   if (application != nullptr) application->Release();
+                   first->WebBrowser1->Navigate(Url("/links.htm"));
                    return true;
                  },
-                 [&] { return ShowsPage(popup, L"Second"); },
+                 [&] { return ShowsPage(first, L"Links"); },
                  [&] {
+                   // A link with a target window: the browser asks for a new
+                   // window and loads the page there.
+                   ClickLink(first, 0);
+                   popup = Window(1);
+                   return popup != nullptr;
+                 },
+                 [&] {
+                   // It first opens on the start page, which the link's page
+                   // then replaces.
+                   return ShowsPage(popup, L"Second") && popup->WebBrowser1->LocationURL() == Url("/second.htm");
+                 },
+                 [&] {
+                   EXPECT_EQ(first->WebBrowser1->LocationURL(), Url("/links.htm")) << "the first window stays";
                    first->Close();
                    return true;
                  },
