@@ -185,11 +185,16 @@ void TSkStyleDriver::SetThemeIndex(int32_t value) {
   if (value >= 0 && themeList_ != nullptr && themeList_->Themes().Count() > 0) {
     const int32_t last = themeList_->Themes().Count() - 1;
     if (themeIndex_ > last) themeIndex_ = last;
-    std::unique_ptr<TskTheme> theme = themeList_->Themes().Items(themeIndex_)->LoadTheme();
+    const int32_t selected = themeIndex_;
+    std::unique_ptr<TskTheme> theme = themeList_->Themes().Items(selected)->LoadTheme();
     // An item no kind can load leaves the current theme and every property
     // as they were (the index keeps the requested value).
     if (theme == nullptr) return;
     MakeCurrent(std::move(theme));
+    // The notification that made the theme current looks the theme up by
+    // name, which finds the first of several items of one name; the item
+    // chosen here is the one it came from.
+    themeIndex_ = selected;
     themeFile_.clear();
     themeBuilding_ = kNoThemeBuilding;
   } else if (themeFile_.empty()) {
@@ -202,6 +207,9 @@ void TSkStyleDriver::SetThemeFile(const std::string& value) {
   std::unique_ptr<TskTheme> theme = ThemeManager().LoadThemeFromFile(value);
   if (theme != nullptr) {
     MakeCurrent(std::move(theme));
+    // A list item of the theme's name made the notification take the
+    // theme for that item and drop the file; it came from the file.
+    themeFile_ = value;
     themeIndex_ = -1;
     themeBuilding_ = kNoThemeBuilding;
   } else if (themeIndex_ == -1) {

@@ -1012,6 +1012,10 @@ TskThemeManager::~TskThemeManager() {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
   }
+  // A class that a library registers outlives the library's unloading: a
+  // later load at another address would create its window with this copy's
+  // window procedure.
+  UnregisterClassW(kUtilityClassName, ThisModule());
   // The clients are not told: the library is ending.
   current_.reset();
 }

@@ -303,10 +303,13 @@ void TskThemeColors::SetDefaults() {
   }
   colors_[ciEditSelection] = SkSystemColor(sciHighlight);
   colors_[ciHint] = SkSystemColor(sciInfoBk);
+  if (colors_[ciBorder] == borderAfterShift_) colors_[ciBorder] = borderBeforeShift_;
 }
 
 void TskThemeColors::Shift(int hueDelta, int brightnessDelta) {
+  borderBeforeShift_ = colors_[ciBorder];
   for (TColor& c : colors_) c = ShiftThemeColor(c, hueDelta, brightnessDelta);
+  borderAfterShift_ = colors_[ciBorder];
 }
 
 void TskThemeColors::WriteToStream(TStream& stream) const {

@@ -327,11 +327,16 @@ class TskThemeColors {
   TColor operator[](int index) const { return colors_[static_cast<size_t>(index)]; }
   TColor& operator[](int index) { return colors_[static_cast<size_t>(index)]; }
 
-  // The defaults of the base theme; Border keeps its value.
+  // The defaults of the base theme; Border keeps its value (the one it had
+  // before the last Shift, unless it was written since).
   void SetDefaults();
   // Every entry through ShiftThemeColor (nothing changes with both deltas 0).
   void Shift(int hueDelta, int brightnessDelta);
-  void Assign(const TskThemeColors& source) { colors_ = source.colors_; }
+  void Assign(const TskThemeColors& source) {
+    colors_ = source.colors_;
+    borderBeforeShift_ = source.borderBeforeShift_;
+    borderAfterShift_ = source.borderAfterShift_;
+  }
 
   // Text form: one byte count - 1, then per entry the name, ":" and the
   // colour text (each a stream string). Reading assigns by position; entries
@@ -343,6 +348,10 @@ class TskThemeColors {
  private:
   TskTheme* theme_;
   std::array<TColor, kThemeColorCount> colors_{};
+  // Border has no default to rebuild it from: SetDefaults puts back its
+  // unshifted value, so that repeated adjustments do not add up on it.
+  TColor borderBeforeShift_ = 0;
+  TColor borderAfterShift_ = 0;
 };
 
 // The theme's own RGB value for each platform system colour.

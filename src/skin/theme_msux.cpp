@@ -31,6 +31,14 @@ class TDcSurface : public TmsuxSurface {
 
 TRect Shrink(const TRect& rect, int32_t by) { return Inset(rect, TRect{by, by, by, by}); }
 
+// The frame geometry adds the description's metrics and margins, which may
+// be any 32-bit values, to the window's coordinates: the sums are taken in
+// 64 bits and kept within the 32-bit range.
+TRect Rect64(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return TRect{clamp(left), clamp(top), clamp(right), clamp(bottom)};
+}
+
 bool IsToolWindow(int kind) { return kind == wkToolWindow; }
 bool HasFrame(int kind) { return kind == wkStandard || kind == wkDialog || kind == wkToolWindow; }
 
@@ -359,29 +367,27 @@ void TSkThemeMsStyles::PaintObject(TCanvas& canvas, TmsuxObjectId id, const TRec
 bool TSkThemeMsStyles::DefinesWindow(int, const std::string&) { return Loaded(); }
 
 TRect TSkThemeMsStyles::WindowContentRect(int kind, const TskWindowInfo& info, const std::string&) {
-  TRect r = info.Rect;
+  const TRect& r = info.Rect;
   if (kind == wkStandard || kind == wkDialog) {
-    const int32_t b = data_.BorderWidth;
-    return TRect{r.Left + b, r.Top + data_.CaptionBarHeight + b, r.Right - b, r.Bottom - b};
+    const int64_t b = data_.BorderWidth;
+    return Rect64(r.Left + b, r.Top + data_.CaptionBarHeight + b, r.Right - b, r.Bottom - b);
   }
   if (IsToolWindow(kind)) {
-    const int32_t b = data_.SmallBorderWidth;
-    return TRect{r.Left + b, r.Top + data_.SmallCaptionBarHeight + b, r.Right - b, r.Bottom - b};
+    const int64_t b = data_.SmallBorderWidth;
+    return Rect64(r.Left + b, r.Top + data_.SmallCaptionBarHeight + b, r.Right - b, r.Bottom - b);
   }
   return r;
 }
 
 TRect TSkThemeMsStyles::WindowCaptionRect(int kind, const TskWindowInfo& info, const std::string& objectName) {
-  TRect r = WindowContentRect(kind, info, objectName);
-  r.Bottom = r.Top;
-  r.Top = info.Rect.Top;
+  const TRect content = WindowContentRect(kind, info, objectName);
   const TmsuxMargins margins =
       Loaded() ? Object(TmsuxObjectId::Caption).CaptionMargins : TmsuxMargins{};
-  r.Left += margins.Left;
-  r.Top += IsToolWindow(kind) ? data_.SmallBorderWidth : data_.BorderWidth;
-  r.Right -= margins.Right;
-  if ((kind == wkStandard || kind == wkDialog) && info.Shows(wbSysMenu)) r.Left += data_.CaptionBarHeight;
-  return r;
+  int64_t left = int64_t{content.Left} + margins.Left;
+  const int64_t top = int64_t{info.Rect.Top} + (IsToolWindow(kind) ? data_.SmallBorderWidth : data_.BorderWidth);
+  const int64_t right = int64_t{content.Right} - margins.Right;
+  if ((kind == wkStandard || kind == wkDialog) && info.Shows(wbSysMenu)) left += data_.CaptionBarHeight;
+  return Rect64(left, top, right, content.Top);
 }
 
 TRect TSkThemeMsStyles::WindowButtonRect(int kind, const TskWindowInfo& info, const std::string& objectName,
@@ -389,11 +395,15 @@ TRect TSkThemeMsStyles::WindowButtonRect(int kind, const TskWindowInfo& info, co
   if (!HasFrame(kind) || !info.Shows(button)) return TRect{};
   const bool tool = IsToolWindow(kind);
   if (tool && button != wbClose) return TRect{};
-  const int32_t s = tool ? data_.SmallCaptionBarHeight - 2 : data_.CaptionBarHeight - data_.BorderWidth;
-  const int32_t b = tool ? data_.SmallBorderWidth : data_.BorderWidth;
-  const int32_t right = info.Rect.Right, top = info.Rect.Top;
-  const TRect box{right - b - 1 - s, b + 1, right - b - 1, top + b + 1 + s};
-  auto moved = [&](int steps) { return OffsetRect(box, -steps * (s + 2), 0); };
+  const int64_t s = tool ? int64_t{data_.SmallCaptionBarHeight} - 2 : int64_t{data_.CaptionBarHeight} - data_.BorderWidth;
+  const int64_t b = tool ? data_.SmallBorderWidth : data_.BorderWidth;
+  const int64_t right = info.Rect.Right, top = info.Rect.Top;
+  // The close box, moved left by steps boxes and their gaps.
+  auto moved = [&](int steps) {
+    const int64_t shift = steps * (s + 2);
+    return Rect64(right - b - 1 - s - shift, b + 1, right - b - 1 - shift, top + b + 1 + s);
+  };
+  const TRect box = moved(0);
   const bool close = info.Shows(wbClose);
   const bool max = info.Shows(wbMaximize) || info.Shows(wbRestoreMax);
   const bool min = info.Shows(wbMinimize) || info.Shows(wbRestoreMin);
@@ -406,7 +416,7 @@ TRect TSkThemeMsStyles::WindowButtonRect(int kind, const TskWindowInfo& info, co
     case wbHelp: return moved((close ? 1 : 0) + (max ? 1 : 0) + (min ? 1 : 0));
     case wbSysMenu: {
       const TRect content = WindowContentRect(kind, info, objectName);
-      return TRect{content.Left, 5, content.Left + s, 5 + s};
+      return Rect64(content.Left, 5, content.Left + s, 5 + s);
     }
     default: return TRect{};  // roll-up, roll-down and tray are not shown by this kind
   }
@@ -417,9 +427,9 @@ TskHitCode TSkThemeMsStyles::WindowHitTest(int kind, const TskWindowInfo& info, 
   const TskHitCode code = TskTheme::WindowHitTest(kind, info, objectName, x, y);
   if (code != hcTop && code != hcClient) return code;
   // The caption band lies between the borders, below the top border.
-  const int32_t b = IsToolWindow(kind) ? data_.SmallBorderWidth : data_.BorderWidth;
+  const int64_t b = IsToolWindow(kind) ? data_.SmallBorderWidth : data_.BorderWidth;
   const TRect content = WindowContentRect(kind, info, objectName);
-  const TRect band{info.Rect.Left + b, info.Rect.Top + b, info.Rect.Right - b, content.Top};
+  const TRect band = Rect64(info.Rect.Left + b, info.Rect.Top + b, info.Rect.Right - b, content.Top);
   if (HasFrame(kind) && x >= band.Left && x < band.Right && y >= band.Top && y < band.Bottom) return hcCaption;
   return code;
 }

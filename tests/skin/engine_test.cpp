@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -407,6 +408,36 @@ TEST_F(EngineTest, AThemeFileThatDoesNotLoadClearsOnlyWithoutAListTheme) {
   EXPECT_EQ(Current(), skyline);
   driver_->SetThemeFile("C:\\no such folder\\missing.msstyles");
   EXPECT_EQ(Current(), nullptr);
+}
+
+// The driver hears of its own selections through the theme-change
+// notification, which looks the new theme up in the list by name; the
+// selection the driver made itself must stand.
+TEST_F(EngineTest, ASelectionIsNotTakenForAListItemOfTheSameName) {
+  CreateUnloaded();
+  driver_->SetThemeList(list_);
+
+  // A file holding a theme named like the list's item.
+  const std::string file = (std::filesystem::temp_directory_path() / "engine_same_name.theme").string();
+  list_->Themes().Items(0)->LoadTheme()->SaveToFile(file);
+  driver_->SetThemeFile(file);
+  ASSERT_NE(Current(), nullptr);
+  EXPECT_EQ(Current()->Name, "Skyline");
+  EXPECT_EQ(driver_->ThemeFile(), file);
+  EXPECT_EQ(driver_->ThemeIndex(), -1);
+  // So the file theme stays when the list selection is given up.
+  TskTheme* fromFile = Current();
+  driver_->SetThemeIndex(-1);
+  EXPECT_EQ(Current(), fromFile);
+  std::filesystem::remove(file);
+
+  // Two items of one name: the second one chosen reads back as chosen.
+  list_->AddStoredTheme(StoredThemeResource());
+  ASSERT_EQ(list_->Themes().Count(), 2);
+  driver_->SetThemeIndex(1);
+  ExpectFromList(1);
+  driver_->SetThemeIndex(0);
+  ExpectFromList(0);
 }
 
 }  // namespace

@@ -218,6 +218,32 @@ TEST_F(ThemeManagerTest, ColourChangesReachVisibleControlsAndOtherClients) {
   for (TObject* c : std::initializer_list<TObject*>{&other, &shown, &hidden}) ThemeManager().UnregisterClient(c);
 }
 
+// The hidden window's class goes with the manager, so that a later manager
+// (or the library loaded again) registers it afresh, and a new manager's
+// window still turns platform colour changes into code 5.
+TEST_F(ThemeManagerTest, LibraryEndTakesTheHiddenWindowAndItsClass) {
+  HWND window = ThemeManager().UtilityWindow();
+  ASSERT_NE(window, nullptr);
+  wchar_t className[64] = {};
+  ASSERT_GT(GetClassNameW(window, className, 64), 0);
+  auto* instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof info;
+  EXPECT_TRUE(GetClassInfoExW(instance, className, &info));
+
+  FreeThemeLibrary();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(GetClassInfoExW(instance, className, &info));
+
+  TRecorder other("other");
+  ThemeManager().RegisterClient(&other);
+  ASSERT_NE(ThemeManager().UtilityWindow(), nullptr);
+  EXPECT_TRUE(GetClassInfoExW(instance, className, &info));
+  SendMessageW(ThemeManager().UtilityWindow(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(gLog, (std::vector<std::string>{"other:5"}));
+  ThemeManager().UnregisterClient(&other);
+}
+
 TEST_F(ThemeManagerTest, NewCurrentThemeDoesNotInheritAdjustments) {
   ThemeManager().SetCurrentTheme(std::make_unique<TProbeTheme>());
   SetThemeBrightness(10);

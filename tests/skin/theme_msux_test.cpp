@@ -426,3 +426,46 @@ TEST_F(MsStylesTest, CaptionTextStopsBeforeTheButtons) {
   EXPECT_GT(inside, 50);
   EXPECT_EQ(beyond, 0);
 }
+
+// Metrics and margins come from the description and may be any 32-bit
+// values: the frame geometry saturates instead of wrapping round.
+TEST_F(MsStylesTest, FrameGeometryOfExtremeMetricsDoesNotWrap) {
+  TmsuxThemeData stored;
+  stored.Name = "Extreme";
+  stored.Description.SetText(
+      "[SysMetrics]\r\nCaptionBarHeight=2147483647\r\nBorderWidth=2147483647\r\n"
+      "SMCaptionBarHeight=-2147483648\r\nSMBorderWidth=2147483647\r\n"
+      "[Window.Caption]\r\ncaptionmargins=2147483647, 2147483647, 0, 0\r\n");
+  TMemoryStream stream;
+  stored.WriteStoredForm(stream);
+  stream.SetPosition(0);
+  TSkThemeMsStyles theme;
+  ASSERT_TRUE(theme.LoadFromStream(stream));
+
+  TskWindowInfo info;
+  info.Rect = TRect{0, 0, 300, 200};
+  info.Buttons = WindowButtonBit(wbClose) | WindowButtonBit(wbMaximize) | WindowButtonBit(wbSysMenu);
+  const std::string& name = kDefaultObjectName;
+  const TRect content = theme.WindowContentRect(wkStandard, info, name);
+  EXPECT_EQ(content, (TRect{INT32_MAX, INT32_MAX, 300 - INT32_MAX, 200 - INT32_MAX}));
+  const TRect caption = theme.WindowCaptionRect(wkStandard, info, name);
+  EXPECT_EQ(caption, (TRect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX}));
+  // s = 0: the boxes lie below the top border, never above the window.
+  const TRect close = theme.WindowButtonRect(wkStandard, info, name, wbClose);
+  EXPECT_EQ(close.Top, INT32_MAX);
+  EXPECT_EQ(close.Left, 300 - INT32_MAX - 1);
+  const TRect maximize = theme.WindowButtonRect(wkStandard, info, name, wbMaximize);
+  EXPECT_EQ(maximize.Right, close.Right - 2);
+  // A tool window whose small caption is far negative: s - 2 must not wrap
+  // to a huge box.
+  const TRect toolClose = theme.WindowButtonRect(wkToolWindow, info, name, wbClose);
+  EXPECT_TRUE(IsRectEmpty(toolClose));
+  EXPECT_EQ(toolClose.Top, INT32_MAX);
+  // No point of the window falls on a button or the caption.
+  for (int y : {0, 2, 100, 199}) {
+    for (int x : {0, 150, 290, 299}) {
+      const TskHitCode code = theme.WindowHitTest(wkStandard, info, name, x, y);
+      EXPECT_TRUE(code >= hcLeft && code <= hcBottomRight) << x << "," << y << ": " << int{code};
+    }
+  }
+}

@@ -302,12 +302,24 @@ TEST_F(ThemeTextDraw, HorizontalAlignments) {
     const int column = align / 3;
     const int64_t middleY = (ink.Top + ink.Bottom) / 2;
     const int64_t middleX = (ink.Left + ink.Right) / 2;
-    if (row == 0) EXPECT_LT(ink.Top, 20) << int{align};
-    if (row == 1) EXPECT_NEAR(middleY, 50, 8) << int{align};
-    if (row == 2) EXPECT_GT(ink.Bottom, 85) << int{align};
-    if (column == 0) EXPECT_LT(ink.Left, 10) << int{align};
-    if (column == 1) EXPECT_NEAR(middleX, 100, 8) << int{align};
-    if (column == 2) EXPECT_GT(ink.Right, 185) << int{align};
+    if (row == 0) {
+      EXPECT_LT(ink.Top, 20) << int{align};
+    }
+    if (row == 1) {
+      EXPECT_NEAR(middleY, 50, 8) << int{align};
+    }
+    if (row == 2) {
+      EXPECT_GT(ink.Bottom, 85) << int{align};
+    }
+    if (column == 0) {
+      EXPECT_LT(ink.Left, 10) << int{align};
+    }
+    if (column == 1) {
+      EXPECT_NEAR(middleX, 100, 8) << int{align};
+    }
+    if (column == 2) {
+      EXPECT_GT(ink.Right, 185) << int{align};
+    }
   }
 }
 

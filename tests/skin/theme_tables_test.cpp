@@ -73,6 +73,27 @@ TEST(ThemeColorTable, DefaultsAndShift) {
   EXPECT_EQ(colors[ciCaptionNormal], RgbColor(10, 10, 255));
 }
 
+// Border has no default of its own, yet a theme rebuilds its table from the
+// defaults at every adjustment: the shifts must not add up on it.
+TEST(ThemeColorTable, BorderShiftsStartFromItsUnshiftedValue) {
+  TskThemeColors colors(nullptr);
+  colors[ciBorder] = RgbColor(100, 100, 100);
+  for (int brightness : {10, 20, 0, -30}) {
+    colors.SetDefaults();
+    colors.Shift(0, brightness);
+    EXPECT_EQ(colors[ciBorder], RgbColor(100 + brightness, 100 + brightness, 100 + brightness)) << brightness;
+  }
+  // A value written after a shift is the table's new value.
+  colors[ciBorder] = 0x123456;
+  colors.SetDefaults();
+  EXPECT_EQ(colors[ciBorder], 0x123456);
+  TskThemeColors copy(nullptr);
+  colors.Shift(0, 5);
+  copy.Assign(colors);
+  copy.SetDefaults();
+  EXPECT_EQ(copy[ciBorder], 0x123456);
+}
+
 TEST(ThemeColorTable, TextFormLayoutAndRoundTrip) {
   TskThemeColors colors(nullptr);
   colors.SetDefaults();
