@@ -37,7 +37,7 @@ void RunViewer(const void* archive, HWND hostWindow) {
     OpenViewerWindow();
   } catch (...) {
     // The first window could not be made: nothing may stay running.
-    for (TForm1* window : *ViewerWindows) delete window;
+    for (TForm1*& window : *ViewerWindows) FreeComponent(window);
     ViewerWindows.reset();
     try {
       DestroyBookManager();
@@ -66,6 +66,7 @@ extern "C" void __stdcall ShowEbook(const void* archive, HWND hostWindow) {
   } catch (...) {
     std::string message = TApplication::ExceptionMessage(std::current_exception());
     if (message.empty()) message = "Unknown error";
-    SetEnvironmentVariableW(kErrorVariable, Utf8ToWide(message).c_str());
+    // Messages are ANSI text, as everything the library holds.
+    SetEnvironmentVariableW(kErrorVariable, AnsiToWide(message).c_str());
   }
 }

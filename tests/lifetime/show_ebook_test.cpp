@@ -236,6 +236,10 @@ TEST_F(ShowEbookTest, OneWindowFromOpeningToClose) {
                    EXPECT_EQ(GetWindow(handle, GW_OWNER), host_) << "owned by the host's window";
                    EXPECT_NE(SendMessageW(host_, WM_GETICON, ICON_BIG, 0), 0) << "the book's icon on the host";
                    EXPECT_NE(SendMessageW(handle, WM_GETICON, ICON_BIG, 0), 0);
+                   EXPECT_EQ(window->ToolbarButtonWidth(L""), 50) << "an empty caption";
+                   const int home = window->ToolbarButtonWidth(L"Home");
+                   EXPECT_GT(home, 50);
+                   EXPECT_GT(window->ToolbarButtonWidth(L"Home page"), home) << "wider for a longer caption";
                    // The layout's stored theme is the skin's current theme.
                    const TskTheme* theme = ThemeManager().CurrentTheme();
                    EXPECT_NE(theme, nullptr);
