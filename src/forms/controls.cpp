@@ -820,16 +820,11 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     if (AsWindowed(control) != nullptr || !control->Visible()) continue;
     const TRect bounds = control->BoundsRect();
     if (clipKind != ERROR && clipKind != NULLREGION && IsRectEmpty(IntersectRects(bounds, ToTRect(clip)))) continue;
-    const int saved = SaveDC(dc);
+    const TSavedDC saved(dc);
     POINT origin{};
     GetViewportOrgEx(dc, &origin);
     SetViewportOrgEx(dc, origin.x + bounds.Left, origin.y + bounds.Top, nullptr);
     IntersectClipRect(dc, 0, 0, control->Width(), control->Height());
-    struct TRestore {
-      HDC DC;
-      int Saved;
-      ~TRestore() { RestoreDC(DC, Saved); }
-    } restore{dc, saved};
     control->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
   }
 }
@@ -841,12 +836,7 @@ void TWinControl::PaintHandler(HDC dc) {
 
 void TWinControl::PaintTo(HDC dc, int x, int y) {
   {
-    const int saved = SaveDC(dc);
-    struct TRestore {
-      HDC DC;
-      int Saved;
-      ~TRestore() { RestoreDC(DC, Saved); }
-    } restore{dc, saved};
+    const TSavedDC saved(dc);
     POINT origin{};
     GetViewportOrgEx(dc, &origin);
     SetViewportOrgEx(dc, origin.x + x, origin.y + y, nullptr);

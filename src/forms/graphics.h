@@ -188,6 +188,20 @@ class TPen : public TGraphicsObject {
 
 class TGraphic;
 
+// Saves a device context's state (origin, clipping, selected objects) for
+// a scope and restores it when the scope ends, however it ends.
+class TSavedDC {
+ public:
+  explicit TSavedDC(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+  ~TSavedDC() { RestoreDC(dc_, saved_); }
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+
+ private:
+  HDC dc_;
+  int saved_;
+};
+
 // Draws on a device context with its own font, brush and pen. The objects
 // are selected on first use and the context's previous objects are selected
 // back when the canvas lets go of the context (a new handle, FreeHandle or

@@ -1309,12 +1309,7 @@ void PaintParentBackground(TControl* control, HDC dc) {
   if (control == nullptr || dc == nullptr) return;
   TWinControl* parent = control->Parent();
   if (parent == nullptr || control->Width() <= 0 || control->Height() <= 0 || IsPaintingCopy(control)) return;
-  const int saved = SaveDC(dc);
-  struct TRestore {
-    HDC DC;
-    int Saved;
-    ~TRestore() { RestoreDC(DC, Saved); }
-  } restore{dc, saved};
+  const TSavedDC saved(dc);
   // The parent's client coordinates line up with the control's context.
   OffsetViewportOrgEx(dc, -control->Left(), -control->Top(), nullptr);
 
@@ -1338,10 +1333,11 @@ void PaintParentBackground(TControl* control, HDC dc) {
   TskBitmap buffer;
   buffer.SetSize(control->Width(), control->Height());
   HDC bufferDc = buffer.DC();
-  const int bufferSaved = SaveDC(bufferDc);
-  SetViewportOrgEx(bufferDc, -control->Left(), -control->Top(), nullptr);
-  PaintControlInto(parent, bufferDc);
-  RestoreDC(bufferDc, bufferSaved);
+  {
+    const TSavedDC bufferSaved(bufferDc);
+    SetViewportOrgEx(bufferDc, -control->Left(), -control->Top(), nullptr);
+    PaintControlInto(parent, bufferDc);
+  }
   GdiFlush();
   BitBlt(dc, control->Left(), control->Top(), control->Width(), control->Height(), bufferDc, 0, 0, SRCCOPY);
 }
