@@ -169,18 +169,33 @@ TEST_F(BookcTest, ExtractNeverWritesOutsideTheDestination) {
   EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "OK.htm~2"), "again") << "same name in other letter case kept apart";
 }
 
+// The smallest file bookc takes for a Windows program: a DOS header whose
+// last field points at a PE signature and machine right after it, then text.
+std::string FakePe(uint16_t machine, const std::string& text) {
+  std::string file(0x40, '\0');
+  file[0] = 'M';
+  file[1] = 'Z';
+  file[0x3C] = 0x40;
+  file += std::string("PE\0\0", 4);
+  file += static_cast<char>(machine & 0xFF);
+  file += static_cast<char>(machine >> 8);
+  return file + text;
+}
+
 TEST_F(BookcTest, ExeAppendsTheBookToTheHostAndCopiesTheLibrary) {
   WriteFile(dir_ / "book" / "index.htm", "<html>start</html>");
   WriteFile(dir_ / "book" / "config.ini", "[params]\ntitle=Exe\n");
-  WriteFile(dir_ / "tools" / "ebookhost.exe", "MZ host program");
-  WriteFile(dir_ / "tools" / "ebookview.dll", "MZ viewer library");
+  const std::string host = FakePe(0x014C, "host program");
+  WriteFile(dir_ / "tools" / "ebookhost.exe", host);
+  WriteFile(dir_ / "tools" / "ebookview.dll", FakePe(0x014C, "viewer library"));
   fs::create_directories(dir_ / "out");
   ASSERT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "book.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe")}),
             0)
       << err_.str();
-  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), "MZ viewer library") << "the library found beside the host";
+  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), FakePe(0x014C, "viewer library"))
+      << "the library found beside the host";
   const std::string program = ReadFile(dir_ / "out" / "book.exe");
-  EXPECT_EQ(program.substr(0, 15), "MZ host program");
+  EXPECT_EQ(program.substr(0, host.size()), host);
   EXPECT_EQ(program.substr(program.size() - 16, 8), "EBKARCH1");
 
   ASSERT_EQ(Run({"settings", P(dir_ / "out" / "book.exe")}), 0) << err_.str();
@@ -189,14 +204,33 @@ TEST_F(BookcTest, ExeAppendsTheBookToTheHostAndCopiesTheLibrary) {
   EXPECT_EQ(ReadFile(dir_ / "x" / "index.htm"), "<html>start</html>");
 
   // Making the book again over an older copy of the library replaces it.
-  WriteFile(dir_ / "tools" / "ebookview.dll", "MZ newer viewer library");
+  WriteFile(dir_ / "tools" / "ebookview.dll", FakePe(0x014C, "newer viewer library"));
   ASSERT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "book.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe")}),
             0)
       << err_.str();
-  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), "MZ newer viewer library");
+  EXPECT_EQ(ReadFile(dir_ / "out" / "ebookview.dll"), FakePe(0x014C, "newer viewer library"));
+
+  // A 32-bit host cannot load a 64-bit library: refused before anything is
+  // written, naming both files. A pair of 64-bit files is fine.
+  WriteFile(dir_ / "tools64" / "ebookview.dll", FakePe(0x8664, "64-bit library"));
+  EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "mixed.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe"),
+                 "--dll", P(dir_ / "tools64" / "ebookview.dll")}),
+            1);
+  EXPECT_NE(err_.str().find("is a 32-bit program but the viewer library"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("is 64-bit"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "mixed.exe"));
+  WriteFile(dir_ / "tools64" / "ebookhost.exe", FakePe(0x8664, "64-bit host"));
+  fs::create_directories(dir_ / "out64");
+  EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out64" / "book.exe"), "--host", P(dir_ / "tools64" / "ebookhost.exe")}),
+            0)
+      << err_.str();
 
   WriteFile(dir_ / "tools" / "notaprogram.exe", "plain text");
+  WriteFile(dir_ / "tools" / "dosonly.exe", std::string("MZ") + std::string(0x3E, '\x7F'));
   EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "notaprogram.exe")}), 1);
+  EXPECT_NE(err_.str().find("is not a Windows program"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "dosonly.exe")}), 1)
+      << "a PE header offset beyond the file";
   EXPECT_NE(err_.str().find("is not a Windows program"), std::string::npos) << err_.str();
   EXPECT_EQ(Run({"exe", P(dir_ / "book"), P(dir_ / "out" / "b.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe"),
                  "--dll", P(dir_ / "missing.dll")}),

@@ -149,6 +149,21 @@ fs::path FindBeside(const std::string& fileName) {
   return {};
 }
 
+// The machine a Windows program or library is built for, from its PE
+// header: "32-bit" (i386), "64-bit" (x86-64), another name, or empty when
+// the bytes are not a Windows file.
+std::string PeMachine(const std::vector<uint8_t>& file) {
+  const auto at = [&](size_t offset, size_t count) { return offset <= file.size() && count <= file.size() - offset; };
+  if (!at(0, 0x40) || file[0] != 'M' || file[1] != 'Z') return {};
+  const size_t header = file[0x3C] | file[0x3D] << 8 | file[0x3E] << 16 | size_t{file[0x3F]} << 24;
+  if (!at(header, 6) || file[header] != 'P' || file[header + 1] != 'E' || file[header + 2] || file[header + 3])
+    return {};
+  const unsigned machine = file[header + 4] | file[header + 5] << 8;
+  if (machine == 0x014C) return "32-bit";
+  if (machine == 0x8664) return "64-bit";
+  return Format("machine 0x%04X", machine);
+}
+
 }  // namespace
 
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -176,8 +191,19 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
     throw Exception(Format("The viewer library \"%s\" was not found; name it with --dll", Utf8Of(library).c_str()));
 
   const std::vector<uint8_t> program = ReadWholeFile(Utf8Of(host));
-  if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z')
-    throw Exception(Format("\"%s\" is not a Windows program", Utf8Of(host).c_str()));
+  const std::string hostMachine = PeMachine(program);
+  if (hostMachine.empty()) throw Exception(Format("\"%s\" is not a Windows program", Utf8Of(host).c_str()));
+  // The host loads the library into its own process, which only works when
+  // both are built for the same machine; the reader would otherwise see a
+  // load failure at every start.
+  const std::string libraryMachine = PeMachine(ReadWholeFile(Utf8Of(library)));
+  if (libraryMachine.empty())
+    throw Exception(Format("\"%s\" is not a Windows library", Utf8Of(library).c_str()));
+  if (libraryMachine != hostMachine)
+    throw Exception(Format("The host \"%s\" is a %s program but the viewer library \"%s\" is %s; take both from "
+                           "one build",
+                           Utf8Of(host).c_str(), hostMachine.c_str(), Utf8Of(library).c_str(),
+                           libraryMachine.c_str()));
   const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
   const std::vector<uint8_t> trailer = MakeTrailer(block);
   std::vector<uint8_t> book;
