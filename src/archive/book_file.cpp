@@ -91,7 +91,8 @@ void ValidateArchiveBlock(std::span<const uint8_t> block) {
     throw EArchiveError(Format("The archive is damaged: it holds %zu bytes, fewer than its 20-byte header",
                                block.size()));
   const auto count = static_cast<int32_t>(GetU32(block.data() + 16));
-  if (count <= 0) return;
+  if (count < 0)
+    throw EArchiveError(Format("The archive is damaged: its directory announces %d entries", count));
   const uint64_t needed = static_cast<uint64_t>(kArchiveHeaderSize) + static_cast<uint64_t>(kArchiveEntrySize) * count;
   if (needed > block.size())
     throw EArchiveError(Format("The archive is damaged: its directory of %d entries needs %llu bytes, but it holds only %zu",
@@ -120,7 +121,7 @@ std::span<const uint8_t> LocateArchive(std::span<const uint8_t> file) {
 
 TBookImage LoadBookImage(const std::string& fileName) {
   TBookImage image;
-  image.FileBytes = ReadWholeFile(fileName);
+  image.FileBytes = ReadWholeFile(fileName, "book file", kMaxToolFileSize);
   image.Block = LocateArchive(image.FileBytes);
   return image;
 }

@@ -15,6 +15,10 @@
 
 constexpr char kTrailerMagic[9] = "EBKARCH1";
 constexpr size_t kTrailerSize = 16;
+// The largest file the tools read: an archive addresses its entries with
+// signed 32-bit offsets, so neither a book nor a file to be put into one can
+// be larger than 2 GiB.
+constexpr uint64_t kMaxToolFileSize = uint64_t{1} << 31;
 // Written into the reserved bytes of blocks made here; the library never reads
 // them, the tools use them to tell a block file from a program.
 constexpr char kBlockSignature[17] = "EBOOK ARCHIVE\x1a\0\0";
@@ -50,11 +54,14 @@ std::vector<uint8_t> MakeTrailer(std::span<const uint8_t> block);
 // wrong (damaged trailer, a program without a book, a block too short for
 // its directory).
 std::span<const uint8_t> LocateArchive(std::span<const uint8_t> file);
-// Checks that the block holds its header and its whole directory.
+// Checks that the block holds its header and its whole directory. A negative
+// entry count is damage here: the library, which cannot know the block's
+// length, reads it as no entries, but a file's block has a known length.
 void ValidateArchiveBlock(std::span<const uint8_t> block);
 
 // A book read from a file for the tools: the file's bytes and the archive
-// block inside them.
+// block inside them. Fails with the messages of ReadWholeFile (a folder, a
+// file larger than kMaxToolFileSize, ...) and of LocateArchive.
 struct TBookImage {
   std::vector<uint8_t> FileBytes;
   std::span<const uint8_t> Block;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "runtime/ansi.h"
@@ -256,14 +257,48 @@ void TFileStream::Close() {
     throw EWriteError(Format("Cannot write file \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+uint64_t RegularFileSize(const std::string& fileName, std::string_view kind) {
+  namespace fs = std::filesystem;
+  const fs::path path(std::u8string(fileName.begin(), fileName.end()));
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  const char* instead = nullptr;
+  switch (status.type()) {
+    case fs::file_type::regular: {
+      const uintmax_t size = fs::file_size(path, ec);
+      if (ec) throw EReadError(Format("Cannot read file \"%s\". %s", fileName.c_str(), ec.message().c_str()));
+      return size;
+    }
+    case fs::file_type::not_found:
+      // A link whose target is missing is found by its own status.
+      if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        instead = "a broken link";
+        break;
+      }
+      throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(ENOENT)));
+    case fs::file_type::directory: instead = "a folder"; break;
+    case fs::file_type::block:
+    case fs::file_type::character: instead = "a device"; break;
+    case fs::file_type::fifo: instead = "a pipe"; break;
+    case fs::file_type::socket: instead = "a socket"; break;
+    case fs::file_type::none:
+      throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), ec.message().c_str()));
+    default: instead = "not a plain file"; break;
+  }
+  throw EReadError(Format("\"%s\" is %s, not a %.*s", fileName.c_str(), instead, static_cast<int>(kind.size()),
+                          kind.data()));
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& fileName, std::string_view kind, uint64_t maxSize) {
+  const uint64_t size = RegularFileSize(fileName, kind);
+  if (size > maxSize || size > std::numeric_limits<size_t>::max() / 2)
+    throw EReadError(Format("\"%s\" is too large for a %.*s: it holds %llu bytes, at most %llu can be read",
+                            fileName.c_str(), static_cast<int>(kind.size()), kind.data(),
+                            static_cast<unsigned long long>(size), static_cast<unsigned long long>(maxSize)));
   TFileStream file(fileName, TFileMode::OpenRead);
-  const int64_t size = file.Size();
-  if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() / 2)
-    throw EReadError(Format("File \"%s\" is too large", fileName.c_str()));
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  file.SetPosition(0);
-  if (size > 0 && file.Read(bytes.data(), size) != size)
+  // A file that changed size since it was measured is not read as a mix.
+  if (file.Size() != static_cast<int64_t>(size) || (size > 0 && file.Read(bytes.data(), static_cast<int64_t>(size)) != static_cast<int64_t>(size)))
     throw EReadError(Format("Cannot read file \"%s\"", fileName.c_str()));
   return bytes;
 }

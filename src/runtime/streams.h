@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class TSeekOrigin { Beginning, Current, End };
@@ -123,5 +125,17 @@ class TFileStream : public TStream {
 };
 
 // Whole-file helpers for the tools.
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName);
+//
+// The size of a regular file, taken from the file system without opening it
+// (opening a pipe for reading waits for a writer). kind names what the file
+// was expected to be, for the messages. Fails with EFOpenError when nothing
+// is there, and with EReadError saying what is there instead when it is not
+// a regular file: ""/tmp" is a folder, not a book file", or a device, a pipe,
+// a socket, a broken link.
+uint64_t RegularFileSize(const std::string& fileName, std::string_view kind = "file");
+// Reads a regular file whole. Beyond RegularFileSize's failures, fails with
+// EReadError when the file holds more than maxSize bytes (checked before any
+// memory is taken) or cannot be read whole.
+std::vector<uint8_t> ReadWholeFile(const std::string& fileName, std::string_view kind = "file",
+                                   uint64_t maxSize = std::numeric_limits<int64_t>::max());
 void WriteWholeFile(const std::string& fileName, std::span<const uint8_t> bytes);

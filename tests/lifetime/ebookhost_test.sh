@@ -111,4 +111,19 @@ EBOOKHOST_QUIET=1 wine "$work/book.exe" 2> broken.err &
 wait_for_end $! "$end_limit"
 [ "$status" -eq 1 ] || fail "a viewer that cannot start ended with status $status"
 grep -q "could not be started" broken.err || fail "no start-up message: $(cat broken.err)"
+kill "$blocker" 2>/dev/null || true
+blocker=
+
+# An archive named on the command line that is a folder, or whose directory
+# announces a negative number of entries, is reported as such and the viewer
+# is never started. Wine reaches this machine's files through drive Z:.
+printf '%016d\xfb\xff\xff\xff' 0 > negative.bin
+expect_refusal() {
+  EBOOKHOST_QUIET=1 wine "$work/book.exe" "Z:$1" 2> refusal.err &
+  wait_for_end $! "$end_limit"
+  [ "$status" -eq 1 ] || fail "the e-book given $1 ended with status $status"
+  grep -qF "This e-book cannot be opened: $2" refusal.err || fail "the e-book given $1 said: $(cat refusal.err)"
+}
+expect_refusal "$work/book" "\"Z:$work/book\" is a folder, not a book file"
+expect_refusal "$work/negative.bin" "The archive is damaged: its directory announces -5 entries"
 echo "ebookhost end to end ($arch): ok"

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "archive/archive_helpers.h"
 #include "runtime/streams.h"
@@ -41,6 +46,19 @@ class BookcTest : public ::testing::Test {
   std::ostringstream out_;
   std::ostringstream err_;
 };
+
+// The smallest file bookc takes for a Windows program: a DOS header whose
+// last field points at a PE signature and machine right after it, then text.
+std::string FakePe(uint16_t machine, const std::string& text) {
+  std::string file(0x40, '\0');
+  file[0] = 'M';
+  file[1] = 'Z';
+  file[0x3C] = 0x40;
+  file += std::string("PE\0\0", 4);
+  file += static_cast<char>(machine & 0xFF);
+  file += static_cast<char>(machine >> 8);
+  return file + text;
+}
 
 TEST_F(BookcTest, PackPutsConfigAndListFirstThenFilesInByteOrder) {
   WriteFile(dir_ / "book" / "config.ini", "[params]\ntitle=Sample\n");
@@ -156,6 +174,64 @@ TEST_F(BookcTest, BadInputGivesAClearMessageAndStatusOne) {
   EXPECT_NE(out_.str().find("\terror: data error\n"), std::string::npos) << out_.str();
 }
 
+// Whatever is given where a file is expected is named in the message, and
+// nothing is allocated from a size the file system did not report.
+TEST_F(BookcTest, WhatIsNotAFileOrNotABookIsRefusedByName) {
+  const std::string folder = P(dir_ / "book");
+  for (const char* command : {"list", "settings", "extract"}) {
+    std::vector<std::string> args{command, folder};
+    if (std::string(command) == "extract") args.push_back(P(dir_ / "x"));
+    EXPECT_EQ(Run(args), 1) << command;
+    EXPECT_NE(err_.str().find("\"" + folder + "\" is a folder, not a book file"), std::string::npos) << err_.str();
+  }
+  EXPECT_EQ(Run({"hex", folder}), 1);
+  EXPECT_NE(err_.str().find("is a folder, not a file"), std::string::npos) << err_.str();
+  WriteFile(dir_ / "book" / "index.htm", "<p>page</p>");
+  WriteFile(dir_ / "tools" / "ebookhost.exe", FakePe(0x014C, "host"));
+  WriteFile(dir_ / "tools" / "ebookview.dll", FakePe(0x014C, "library"));
+  EXPECT_EQ(Run({"exe", folder, P(dir_ / "b.exe"), "--host", folder, "--dll", P(dir_ / "tools" / "ebookview.dll")}), 1);
+  EXPECT_NE(err_.str().find("is a folder, not a Windows program"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"exe", folder, P(dir_ / "b.exe"), "--host", P(dir_ / "tools" / "ebookhost.exe"), "--dll", folder}), 1);
+  EXPECT_NE(err_.str().find("is a folder, not a Windows library"), std::string::npos) << err_.str();
+
+  // A negative entry count: the library reads it as no entries, but a file
+  // whose length is known is damaged, and an empty listing would hide that.
+  std::string negative(20, '\0');
+  const int32_t count = -5;
+  std::memcpy(negative.data() + 16, &count, 4);
+  WriteFile(dir_ / "negative.bin", negative);
+  for (const char* command : {"list", "settings", "extract"}) {
+    std::vector<std::string> args{command, P(dir_ / "negative.bin")};
+    if (std::string(command) == "extract") args.push_back(P(dir_ / "x"));
+    EXPECT_EQ(Run(args), 1) << command;
+    EXPECT_NE(err_.str().find("The archive is damaged: its directory announces -5 entries"), std::string::npos)
+        << command << ": " << err_.str();
+  }
+
+#ifndef _WIN32
+  // Larger than an archive can address: refused by its size alone (the file
+  // is sparse, nothing is read).
+  WriteFile(dir_ / "huge.bin", "");
+  fs::resize_file(dir_ / "huge.bin", (uint64_t{1} << 31) + 1);
+  EXPECT_EQ(Run({"list", P(dir_ / "huge.bin")}), 1);
+  EXPECT_NE(err_.str().find("is too large for a book file: it holds 2147483649 bytes, at most 2147483648"),
+            std::string::npos)
+      << err_.str();
+
+  // A pipe in a book folder would make pack wait forever for a writer; a
+  // broken link would be silently left out. Both are refused by name.
+  ASSERT_EQ(mkfifo(P(dir_ / "book" / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(Run({"pack", folder, P(dir_ / "out.bin")}), 1);
+  EXPECT_NE(err_.str().find("pipe\" is a pipe, not a file that can be put into a book"), std::string::npos)
+      << err_.str();
+  fs::remove(dir_ / "book" / "pipe");
+  fs::create_symlink(dir_ / "nowhere.htm", dir_ / "book" / "link.htm");
+  EXPECT_EQ(Run({"pack", folder, P(dir_ / "out.bin")}), 1);
+  EXPECT_NE(err_.str().find("link.htm\" is a broken link"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
+#endif
+}
+
 TEST_F(BookcTest, ExtractNeverWritesOutsideTheDestination) {
   TArchiveBuilder builder;
   builder.Add("..\\escape.htm", "evil");
@@ -167,19 +243,6 @@ TEST_F(BookcTest, ExtractNeverWritesOutsideTheDestination) {
   EXPECT_FALSE(fs::exists(dir_ / "escape.htm"));
   EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "ok.htm"), "fine");
   EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "OK.htm~2"), "again") << "same name in other letter case kept apart";
-}
-
-// The smallest file bookc takes for a Windows program: a DOS header whose
-// last field points at a PE signature and machine right after it, then text.
-std::string FakePe(uint16_t machine, const std::string& text) {
-  std::string file(0x40, '\0');
-  file[0] = 'M';
-  file[1] = 'Z';
-  file[0x3C] = 0x40;
-  file += std::string("PE\0\0", 4);
-  file += static_cast<char>(machine & 0xFF);
-  file += static_cast<char>(machine >> 8);
-  return file + text;
 }
 
 TEST_F(BookcTest, ExeAppendsTheBookToTheHostAndCopiesTheLibrary) {

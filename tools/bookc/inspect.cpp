@@ -102,7 +102,7 @@ int CommandExtract(const std::string& book, const std::string& destination, std:
 }
 
 int CommandHex(const std::string& file, std::ostream& out, std::ostream& err) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(file);
+  const std::vector<uint8_t> bytes = ReadWholeFile(file, "file", kMaxToolFileSize);
   static const char kDigits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(bytes.size() * 2 + 1);

@@ -40,7 +40,9 @@ std::string ArchiveName(const fs::path& relative) {
   return name;
 }
 
-std::vector<uint8_t> ReadFileBytes(const fs::path& path) { return ReadWholeFile(Utf8Of(path)); }
+std::vector<uint8_t> ReadFileBytes(const fs::path& path, std::string_view kind = "file") {
+  return ReadWholeFile(Utf8Of(path), kind, kMaxToolFileSize);
+}
 
 }  // namespace
 
@@ -62,7 +64,10 @@ std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOption
   fs::path configPath;
   for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::none, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (!it->is_regular_file()) continue;
+    if (it->is_directory()) continue;
+    // Anything else that is not a plain file (a pipe, a device, a broken
+    // link) is refused by name rather than silently left out of the book.
+    const uint64_t size = RegularFileSize(Utf8Of(it->path()), "file that can be put into a book");
     const fs::path relative = fs::relative(it->path(), root);
     const std::string name = ArchiveName(relative);
     if (name == "config.ini") {
@@ -73,7 +78,7 @@ std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOption
     if (name == "book.lst")
       throw Exception(Format("\"%s\": the name book.lst is reserved for the generated list of files",
                              Utf8Of(it->path()).c_str()));
-    files.push_back({name, it->path(), it->file_size()});
+    files.push_back({name, it->path(), size});
   }
   if (ec) throw Exception(Format("Cannot read the folder \"%s\": %s", folder.c_str(), ec.message().c_str()));
   std::sort(files.begin(), files.end(), [](const TBookFile& a, const TBookFile& b) { return a.Name < b.Name; });
@@ -187,16 +192,16 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (library.empty()) library = host.empty() ? FindBeside("ebookview.dll") : host.parent_path() / "ebookview.dll";
   if (host.empty()) throw Exception("The e-book host ebookhost.exe was not found; name it with --host");
   std::error_code ec;
-  if (!fs::is_regular_file(library, ec))
+  if (!fs::exists(library, ec))
     throw Exception(Format("The viewer library \"%s\" was not found; name it with --dll", Utf8Of(library).c_str()));
 
-  const std::vector<uint8_t> program = ReadWholeFile(Utf8Of(host));
+  const std::vector<uint8_t> program = ReadFileBytes(host, "Windows program");
   const std::string hostMachine = PeMachine(program);
   if (hostMachine.empty()) throw Exception(Format("\"%s\" is not a Windows program", Utf8Of(host).c_str()));
   // The host loads the library into its own process, which only works when
   // both are built for the same machine; the reader would otherwise see a
   // load failure at every start.
-  const std::string libraryMachine = PeMachine(ReadWholeFile(Utf8Of(library)));
+  const std::string libraryMachine = PeMachine(ReadFileBytes(library, "Windows library"));
   if (libraryMachine.empty())
     throw Exception(Format("\"%s\" is not a Windows library", Utf8Of(library).c_str()));
   if (libraryMachine != hostMachine)
