@@ -57,7 +57,7 @@ void RunViewer(const void* archive, HWND hostWindow) {
 
 }  // namespace
 
-extern "C" void __stdcall ShowEbook(const void* archive, HWND hostWindow) {
+void WINAPI ShowEbook(const void* archive, HWND hostWindow) {
   SetEnvironmentVariableW(kErrorVariable, nullptr);
   // No exception may cross into the host: a failure is reported through the
   // environment variable instead.

@@ -2,13 +2,19 @@
 # The shipped Windows files, read without running them: ebookview.dll and
 # ebookhost.exe are built for the tree's machine, the library exports exactly
 # ShowEbook at ordinal 1 (by that name, undecorated), and neither needs a
-# MinGW runtime DLL (everything is linked statically). Needs no Wine.
+# MinGW runtime DLL (everything is linked statically). Every shipped file
+# carries a version resource with the project's version (the one bookc
+# --version prints) and our product name; the programs carry the application
+# manifest. The import library and its definition file lie beside the
+# library. Needs no Wine.
 #
-#   check_library.sh BINDIR OBJDUMP i386|x86-64
+#   check_library.sh BINDIR OBJDUMP WINDRES i386|x86-64 BOOKC
 set -euo pipefail
 bin=$1
 objdump=$2
-machine=$3
+windres=$3
+machine=$4
+version=$("$5" --version | sed -n 's/^bookc //p')
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -32,4 +38,21 @@ grep -Eq '^\s+\[\s*0\]\s+ShowEbook$' <<<"$table" || fail "the one export is not 
 addresses=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$exports")
 grep -Eq 'Ordinal Base 1$' <<<"$addresses" && grep -Eq '^\s+\[\s*0\] \+base\[\s*1\] ' <<<"$addresses" ||
   fail "ShowEbook is not ordinal 1: $addresses"
-echo "library check ($machine): ok"
+
+[ -n "$version" ] || fail "bookc --version printed no version"
+for file in ebookview.dll ebookhost.exe bookc.exe skinsheet.exe themegen.exe; do
+  resources=$("$windres" -J coff -O rc -i "$bin/$file" 2>&1) || fail "the resources of $file cannot be read: $resources"
+  for value in "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
+               "\"ProductName\", \"E-book viewer\"" "\"OriginalFilename\", \"$file\""; do
+    grep -qF "$value" <<<"$resources" || fail "$file has no version value $value"
+  done
+  if [ "$file" != ebookview.dll ]; then
+    # The manifest is resource 1 of type 24; windres prints its bytes as text.
+    manifest=$(sed -n '/^1 24/,/^END/p' <<<"$resources")
+    for value in gdiScaling 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a asInvoker; do
+      grep -qF "$value" <<<"$manifest" || fail "$file has no application manifest with $value"
+    done
+  fi
+done
+[ -s "$bin/libebookview.a" ] && [ -s "$bin/ebookview.def" ] || fail "no import library and definition file beside the library"
+echo "library check ($machine, version $version): ok"

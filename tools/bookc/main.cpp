@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "ebook_version.h"
 #include "runtime/exceptions.h"
 #include "tools/bookc/bookc.h"
 
@@ -14,6 +15,7 @@ constexpr const char* kUsage =
     "  bookc extract BOOK DESTDIR               write every entry to a file\n"
     "  bookc hex FILE                           print FILE hex-encoded for config.ini\n"
     "  bookc settings BOOK                      show what the viewer reads from config.ini\n"
+    "  bookc --version                          the version of bookc and of the viewer it belongs to\n"
     "BOOK is an archive block or an e-book program.\n";
 
 }  // namespace
@@ -22,6 +24,10 @@ int RunBookc(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? err : out) << kUsage;
     return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    out << "bookc " << EBOOK_VERSION << '\n';
+    return 0;
   }
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());

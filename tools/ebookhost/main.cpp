@@ -18,6 +18,7 @@
 #include <string>
 
 #include "archive/book_file.h"
+#include "ebookview.h"
 #include "runtime/ansi.h"
 #include "runtime/exceptions.h"
 #include "runtime/process.h"
@@ -25,11 +26,10 @@
 namespace {
 
 constexpr const wchar_t* kLibraryName = L"ebookview.dll";
-constexpr const wchar_t* kErrorVariable = L"EBOOKVIEW_ERROR";
+constexpr const wchar_t* kErrorVariable = EBOOKVIEW_ERROR_VARIABLE;
 constexpr const wchar_t* kQuietVariable = L"EBOOKHOST_QUIET";
 constexpr const wchar_t* kWindowClass = L"EBookHostApplication";
 
-using TShowEbook = void(__stdcall*)(void* archive, HWND hostWindow);
 
 std::wstring FolderOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
   HMODULE library = LoadLibraryW(libraryPath.c_str());
   if (library == nullptr)
     return Fail(title, L"The viewer library " + libraryPath + L" cannot be loaded: " + LastErrorText(GetLastError()));
-  const auto showEbook = reinterpret_cast<TShowEbook>(reinterpret_cast<void*>(GetProcAddress(library, "ShowEbook")));
+  const auto showEbook = reinterpret_cast<ShowEbookProc>(reinterpret_cast<void*>(GetProcAddress(library, "ShowEbook")));
   if (showEbook == nullptr) {
     FreeLibrary(library);
     return Fail(title, L"The viewer library " + libraryPath + L" has no ShowEbook entry point.");
