@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The e-book end to end: bookc makes an e-book program of a small book, the
-# program runs under Wine, its page is fetched over HTTP, its window is
+# The e-book end to end: bookc makes an e-book program of a small book (with
+# the book's icon as the program's own), the program runs under Wine, its page is fetched over HTTP, its window is
 # closed from outside, and the program must end with status 0 and free the
 # port. Then, with the port held by a server that is not a book's, the
 # program must report that the viewer could not start and end with 1.
@@ -9,7 +9,7 @@
 #                     [--bookc PATH] [--emulated]
 #
 # --bin       the tree's programs: ebookhost.exe, ebookview.dll, bookc.exe,
-#             close_window.exe
+#             close_window.exe, icon_probe.exe
 # --bookc     a book compiler for this machine, used instead of bookc.exe
 # --emulated  the programs run through user-mode emulation, where every
 #             program start takes about a minute: the time limits are sized
@@ -62,6 +62,10 @@ else
     fail "bookc.exe exe: $(cat bookc.out)"
 fi
 [ -f book.exe ] && [ -f ebookview.dll ] || fail "bookc exe did not write the e-book and the library beside it"
+if [ "$emulated" = 0 ]; then
+  # The book's icon is the program's own, as Windows reads it.
+  wine "$bin/icon_probe.exe" "$work/book.exe" > icon.out || fail "the e-book has no icon of its own: $(cat icon.out)"
+fi
 
 # Waits up to $2 seconds for process $1 to end and sets $status to its exit
 # status; fails when it does not end in time.

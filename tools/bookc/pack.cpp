@@ -4,11 +4,13 @@
 
 #include "archive/book_file.h"
 #include "archive/res_invoker.h"
+#include "archive/res_setup.h"
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
 #include "runtime/process.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
+#include "tools/bookc/pe_resources.h"
 
 namespace fs = std::filesystem;
 
@@ -169,6 +171,40 @@ std::string PeMachine(const std::vector<uint8_t>& file) {
   return Format("machine 0x%04X", machine);
 }
 
+// The host program with the book's icon (the [Icon] entry of its settings)
+// as its own icon resource, so that Explorer, shortcuts and the taskbar show
+// the book's icon before the viewer's window opens. A book without a usable
+// icon keeps the host's icons, with a warning where the entry is not an icon.
+std::vector<uint8_t> WithBookIcon(const std::vector<uint8_t>& program, const fs::path& host,
+                                  const std::vector<uint8_t>& block, std::ostream& err) {
+  const TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
+  std::vector<TPeResource> icon;
+  try {
+    TMemoryStream config;
+    for (int i = 0; i < reader.Count(); ++i)
+      if (EntryName(reader.GetEntry(i)) == "config.ini") reader.Extract(i, config);
+    TResSetup settings;
+    TResSetupObject(config).ReadSettings(settings);
+    if (settings.Icon->Size() == 0) return program;
+    icon = IconFileResources(std::span<const uint8_t>(settings.Icon->Memory(), static_cast<size_t>(settings.Icon->Size())),
+                             1, 1, 0);
+  } catch (const Exception& e) {
+    err << "bookc: warning: the book's icon cannot be used (" << e.Message << "); the program keeps the host's icon\n";
+    return program;
+  }
+  try {
+    std::vector<TPeResource> resources = ReadPeResources(program);
+    std::erase_if(resources, [](const TPeResource& r) {
+      return !r.Type.IsText() && (r.Type.Id == kResourceIcon || r.Type.Id == kResourceGroupIcon);
+    });
+    resources.insert(resources.end(), icon.begin(), icon.end());
+    return ReplacePeResources(program, resources);
+  } catch (const EPeError& e) {
+    throw Exception(Format("Cannot give the e-book the book's icon: the host \"%s\" cannot be rewritten (%s)",
+                           Utf8Of(host).c_str(), e.Message.c_str()));
+  }
+}
+
 }  // namespace
 
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -211,9 +247,10 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
                            libraryMachine.c_str()));
   const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
   const std::vector<uint8_t> trailer = MakeTrailer(block);
+  const std::vector<uint8_t> hostProgram = WithBookIcon(program, host, block, err);
   std::vector<uint8_t> book;
-  book.reserve(program.size() + block.size() + trailer.size());
-  book.insert(book.end(), program.begin(), program.end());
+  book.reserve(hostProgram.size() + block.size() + trailer.size());
+  book.insert(book.end(), hostProgram.begin(), hostProgram.end());
   book.insert(book.end(), block.begin(), block.end());
   book.insert(book.end(), trailer.begin(), trailer.end());
 
