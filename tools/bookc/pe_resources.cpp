@@ -85,6 +85,8 @@ TPeLayout ParseLayout(std::span<const uint8_t> image) {
   layout.SizeOfHeaders = U32(image, layout.Optional + 60);
   if (!PowerOfTwo(layout.SectionAlignment) || !PowerOfTwo(layout.FileAlignment))
     throw EPeError("The program's section alignments are not powers of two");
+  if (layout.FileAlignment > layout.SectionAlignment)
+    throw EPeError("The program's file alignment is larger than its section alignment");
   layout.DirectoryCount = U32(image, layout.Optional + (plus ? 108 : 92));
   layout.Directories = layout.Optional + (plus ? 112 : 96);
   if (layout.DirectoryCount > 16 || layout.Directories + 8 * layout.DirectoryCount > layout.Optional + optionalSize)
@@ -104,6 +106,9 @@ TPeLayout ParseLayout(std::span<const uint8_t> image) {
     section.Characteristics = U32(image, at + 36);
     if (section.RawSize > 0 && (section.RawPointer > image.size() || section.RawSize > image.size() - section.RawPointer))
       throw EPeError(Format("Section %u of the program lies outside the file", i + 1u));
+    if (uint64_t{section.VirtualAddress} + std::max(section.VirtualSize, section.RawSize) > 0x7FFFFFFF ||
+        section.VirtualAddress % layout.SectionAlignment != 0)
+      throw EPeError(Format("Section %u of the program has an impossible address", i + 1u));
     if (!layout.Sections.empty() && section.VirtualAddress < layout.Sections.back().VirtualEnd())
       throw EPeError("The program's sections are not in address order");
     layout.Sections.push_back(section);
@@ -113,6 +118,8 @@ TPeLayout ParseLayout(std::span<const uint8_t> image) {
 
 // The file bytes of size bytes at rva, which must lie in one section's data.
 std::span<const uint8_t> BytesAt(std::span<const uint8_t> image, const TPeLayout& layout, uint32_t rva, uint32_t size) {
+  // Empty data may stand at the very end of its section.
+  if (size == 0) return {};
   const int index = layout.SectionOf(rva);
   if (index < 0) throw EPeError(Format("The address 0x%X lies in no section of the program", rva));
   const TSection& section = layout.Sections[static_cast<size_t>(index)];
@@ -350,8 +357,19 @@ std::vector<uint8_t> ReplacePeResources(std::span<const uint8_t> image, const st
   }
   const std::vector<uint8_t> section = BuildResourceSection(resources, baseRva);
   const auto rawSize = static_cast<uint32_t>(AlignUp(section.size(), layout.FileAlignment));
+  // Sections end below 2 GiB (checked when read); what moves must too.
+  uint64_t imageEnd = AlignUp(uint64_t{baseRva} + section.size(), layout.SectionAlignment);
+  uint64_t fileSize = uint64_t{baseRaw} + rawSize;
+  if (moveRelocations) {
+    const TSection& old = sections[static_cast<size_t>(relocationIndex)];
+    imageEnd += std::max(old.VirtualSize, old.RawSize);
+    fileSize += old.RawSize;
+  }
+  if (imageEnd > 0x7FFFFFFF || fileSize > 0x7FFFFFFF) throw EPeError("The program would grow beyond 2 GiB");
 
-  std::vector<uint8_t> out(image.begin(), image.begin() + baseRaw);
+  // A file whose last section is not padded to the file alignment is padded
+  // here before the new section.
+  std::vector<uint8_t> out(image.begin(), image.begin() + std::min<size_t>(baseRaw, image.size()));
   out.resize(uint64_t{baseRaw} + rawSize, 0);
   std::copy(section.begin(), section.end(), out.begin() + baseRaw);
 
