@@ -156,21 +156,6 @@ fs::path FindBeside(const std::string& fileName) {
   return {};
 }
 
-// The machine a Windows program or library is built for, from its PE
-// header: "32-bit" (i386), "64-bit" (x86-64), another name, or empty when
-// the bytes are not a Windows file.
-std::string PeMachine(const std::vector<uint8_t>& file) {
-  const auto at = [&](size_t offset, size_t count) { return offset <= file.size() && count <= file.size() - offset; };
-  if (!at(0, 0x40) || file[0] != 'M' || file[1] != 'Z') return {};
-  const size_t header = file[0x3C] | file[0x3D] << 8 | file[0x3E] << 16 | size_t{file[0x3F]} << 24;
-  if (!at(header, 6) || file[header] != 'P' || file[header + 1] != 'E' || file[header + 2] || file[header + 3])
-    return {};
-  const unsigned machine = file[header + 4] | file[header + 5] << 8;
-  if (machine == 0x014C) return "32-bit";
-  if (machine == 0x8664) return "64-bit";
-  return Format("machine 0x%04X", machine);
-}
-
 // The host program with the book's icon (the [Icon] entry of its settings)
 // as its own icon resource, so that Explorer, shortcuts and the taskbar show
 // the book's icon before the viewer's window opens. A book without a usable

@@ -278,6 +278,20 @@ std::vector<uint8_t> BuildResourceSection(const std::vector<TPeResource>& resour
 
 }  // namespace
 
+std::string PeMachine(std::span<const uint8_t> image) {
+  try {
+    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return {};
+    const uint32_t pe = U32(image, 0x3C);
+    if (U32(image, pe) != 0x00004550u) return {};
+    const uint16_t machine = U16(image, size_t{pe} + 4);
+    if (machine == 0x014C) return "32-bit";
+    if (machine == 0x8664) return "64-bit";
+    return Format("machine 0x%04X", machine);
+  } catch (const EPeError&) {
+    return {};
+  }
+}
+
 std::vector<TPeResource> ReadPeResources(std::span<const uint8_t> image) {
   const TPeLayout layout = ParseLayout(image);
   const uint32_t rva = layout.DirectoryRva(kResourceDirectory);

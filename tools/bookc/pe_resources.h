@@ -40,6 +40,11 @@ constexpr uint16_t kResourceGroupIcon = 14;  // RT_GROUP_ICON
 constexpr uint16_t kResourceVersion = 16;    // RT_VERSION
 constexpr uint16_t kResourceManifest = 24;   // RT_MANIFEST
 
+// The machine a Windows program or library is built for, from its PE
+// header: "32-bit" (i386), "64-bit" (x86-64), another name, or empty when
+// the bytes are not a Windows file.
+std::string PeMachine(std::span<const uint8_t> image);
+
 // Every resource of a program image, in the order of its resource tree.
 // Fails with EPeError when the image is not a PE file or its resource tree
 // leads outside the file.
