@@ -13,7 +13,7 @@
 #include <windows.h>
 
 /* How the declaration reaches the function: imported from the DLL (so that
- * its address is the library's own, not a stub in the host). The library
+ * its address is the library's own, not an import thunk in the host). The library
  * defines it empty for itself. */
 #ifndef EBOOKVIEW_API
 #define EBOOKVIEW_API __declspec(dllimport)
