@@ -8,10 +8,16 @@
 // is still using (a closed descriptor number may be reused at once by another
 // socket).
 //
+// A listening socket is the exception on POSIX systems: there Accept blocks
+// in the kernel itself, so that of several threads waiting on one listener
+// the kernel wakes exactly one per new connection (a readiness wait would
+// wake them all). Shutdown still ends every such wait at once.
+//
 // Threading: one thread owns a socket and calls its operations; the only call
-// another thread may make concurrently is Shutdown. Close and the destructor
-// must not race with Shutdown: the owner decides when nobody can call
-// Shutdown any more (see TIdContext).
+// another thread may make concurrently is Shutdown, and on a listening socket
+// several threads may wait in Accept at the same time. Close and the
+// destructor must not race with Shutdown: the owner decides when nobody can
+// call Shutdown any more (see TIdContext).
 #pragma once
 
 #include <cstddef>
@@ -44,6 +50,22 @@ inline constexpr int kWaitForever = -1;
 
 struct TSocketState;  // platform part
 
+// One piece of a gather send.
+struct TSendBuffer {
+  const void* Data;
+  size_t Size;
+};
+
+struct TListenOptions {
+  int Backlog = 15;
+  // On Windows the port is claimed with SO_EXCLUSIVEADDRUSE so that no other
+  // program can bind it too; false asks for SO_REUSEADDR instead. On POSIX
+  // systems SO_REUSEADDR is always set: there it only lets a restarted server
+  // bind while connections of its predecessor linger in TIME_WAIT, and a
+  // second listener on the same port is still refused.
+  bool Exclusive = true;
+};
+
 class TSocket {
  public:
   TSocket();
@@ -56,17 +78,15 @@ class TSocket {
   bool Valid() const;
 
   // A listening socket bound to the IPv4 address (dotted text) and port.
-  // exclusive: on Windows the port is claimed with SO_EXCLUSIVEADDRUSE so that
-  // no other program can bind it too; false asks for SO_REUSEADDR instead. On
-  // POSIX systems SO_REUSEADDR is always set: there it only lets a restarted
-  // server bind while connections of its predecessor linger in TIME_WAIT, and
-  // a second listener on the same port is still refused.
-  // Fails with Kind BindFailed when the address cannot be bound.
-  static TSocket Listen(const std::string& address, uint16_t port, int backlog, bool exclusive);
+  // Accepted connections send without delay (TCP_NODELAY). Fails with Kind
+  // BindFailed when the address cannot be bound.
+  static TSocket Listen(const std::string& address, uint16_t port, const TListenOptions& options = {});
 
-  // Waits without limit for the next connection. Fails with Kind Cancelled
-  // once Shutdown was called.
-  TSocket Accept();
+  // Waits for the next connection; returns a socket that is not Valid when
+  // timeoutMs passed first. Fails with Kind Cancelled once Shutdown was
+  // called. Threads waiting at the same time should pass the same limit (on
+  // POSIX systems it is a property of the listening socket).
+  TSocket Accept(int timeoutMs = kWaitForever);
 
   // Connects to host (IPv4 dotted text or a name) and port. Fails with Kind
   // Refused, TimedOut or Other.
@@ -75,6 +95,9 @@ class TSocket {
   // Sends all bytes; timeoutMs limits each stall (no progress at all), not
   // the whole transfer. The peer having gone never raises a signal.
   void SendAll(const void* data, size_t size, int timeoutMs);
+  // The same for several pieces sent as one stream, in as few system calls
+  // as the socket takes them (a header and its body leave together).
+  void SendAll(const TSendBuffer* buffers, size_t count, int timeoutMs);
 
   // Receives at least one byte and at most size bytes; returns 0 when the
   // peer has closed its sending direction. Fails with Kind TimedOut when
@@ -98,6 +121,10 @@ class TSocket {
   // whose receive queue still holds bytes would reset the connection and
   // could destroy the answer the peer has not read yet.
   void FinishSending(int timeoutMs) noexcept;
+
+  // True when bytes from the peer have arrived and not been read (without
+  // waiting). Closing such a socket would reset the connection.
+  bool HasUnreadInput() const noexcept;
 
   void Close() noexcept;
 

@@ -5,11 +5,13 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -20,6 +22,14 @@ struct TSocketState {
   int Fd = -1;
   // Set by Shutdown; read by the owner's waits.
   std::atomic<bool> Cancelled{false};
+  // Accepted sockets: the peer's address as accept reported it.
+  sockaddr_in Peer{};
+  bool PeerKnown = false;
+  // Listening sockets: the wait limit set on the socket for Accept (-2: none
+  // set yet), and whether accepted sockets inherit TCP_NODELAY (-1: not
+  // known yet; found out on the first accepted one).
+  std::atomic<int> AcceptTimeoutMs{-2};
+  std::atomic<int> NoDelayInherited{-1};
 
   ~TSocketState() {
     if (Fd >= 0) ::close(Fd);
@@ -54,6 +64,11 @@ TSocketErrorKind KindOf(int code) {
 
 [[noreturn]] void FailTimedOut(const char* what) {
   throw ESocketError(std::string(what) + " timed out", TSocketErrorKind::TimedOut, ETIMEDOUT);
+}
+
+void SetNoDelay(int fd) {
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 void MakeNonBlocking(int fd) {
@@ -120,7 +135,7 @@ TSocket& TSocket::operator=(TSocket&& other) noexcept = default;
 
 bool TSocket::Valid() const { return state_ && state_->Fd >= 0; }
 
-TSocket TSocket::Listen(const std::string& address, uint16_t port, int backlog, bool /*exclusive*/) {
+TSocket TSocket::Listen(const std::string& address, uint16_t port, const TListenOptions& options) {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(port);
@@ -131,36 +146,53 @@ TSocket TSocket::Listen(const std::string& address, uint16_t port, int backlog, 
   state->Fd = NewSocket();
   const int on = 1;
   ::setsockopt(state->Fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  // Answers go out as a header and a body: without this a body written after
+  // its header could wait for the peer's delayed acknowledgement. Set here
+  // once; accepted sockets inherit it where the system passes it on.
+  SetNoDelay(state->Fd);
   if (::bind(state->Fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     Fail("Could not bind " + address + ":" + std::to_string(port), errno, TSocketErrorKind::BindFailed);
   }
-  if (::listen(state->Fd, backlog) != 0) Fail("listen", errno);
-  MakeNonBlocking(state->Fd);
+  if (::listen(state->Fd, options.Backlog) != 0) Fail("listen", errno);
+  // The listening socket stays blocking: Accept waits in the kernel.
   return TSocket(std::move(state));
 }
 
-TSocket TSocket::Accept() {
+TSocket TSocket::Accept(int timeoutMs) {
+  const int limit = timeoutMs < 0 ? -1 : timeoutMs;
+  if (state_->AcceptTimeoutMs.exchange(limit) != limit) {
+    timeval wait{};  // zero: no limit
+    if (limit >= 0) {
+      wait.tv_sec = limit / 1000;
+      wait.tv_usec = (limit % 1000) * 1000;
+      if (limit == 0) wait.tv_usec = 1;  // zero would mean "wait forever"
+    }
+    if (::setsockopt(state_->Fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0) Fail("setsockopt", errno);
+  }
   for (;;) {
     if (state_->Cancelled.load()) FailCancelled();
-    const int fd = ::accept4(state_->Fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    auto accepted = std::make_unique<TSocketState>();
+    socklen_t length = sizeof accepted->Peer;
+    const int fd = ::accept4(state_->Fd, reinterpret_cast<sockaddr*>(&accepted->Peer), &length,
+                             SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
-      // Answers go out as a header write and then the body: without this the
-      // body could wait for the peer's delayed acknowledgement of the header.
-      const int on = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      auto accepted = std::make_unique<TSocketState>();
       accepted->Fd = fd;
+      accepted->PeerKnown = length == sizeof accepted->Peer && accepted->Peer.sin_family == AF_INET;
+      int inherited = state_->NoDelayInherited.load(std::memory_order_relaxed);
+      if (inherited < 0) {
+        int value = 0;
+        socklen_t size = sizeof value;
+        inherited = ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &value, &size) == 0 && value != 0 ? 1 : 0;
+        state_->NoDelayInherited.store(inherited, std::memory_order_relaxed);
+      }
+      if (inherited == 0) SetNoDelay(fd);
       return TSocket(std::move(accepted));
     }
     const int code = errno;
-    if (code == EAGAIN || code == EWOULDBLOCK) {
-      WaitReady(*state_, POLLIN, kWaitForever);
-    } else if (code == EINTR || code == ECONNABORTED) {
-      // A peer that gave up before being accepted is no failure of the listener.
-    } else {
-      if (state_->Cancelled.load()) FailCancelled();
-      Fail("accept", code);
-    }
+    if (state_->Cancelled.load()) FailCancelled();
+    if (code == EAGAIN || code == EWOULDBLOCK) return TSocket();  // the time limit passed
+    // A peer that gave up before being accepted is no failure of the listener.
+    if (code != EINTR && code != ECONNABORTED) Fail("accept", code);
   }
 }
 
@@ -182,13 +214,26 @@ TSocket TSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) 
 }
 
 void TSocket::SendAll(const void* data, size_t size, int timeoutMs) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
+  const TSendBuffer buffer{data, size};
+  SendAll(&buffer, 1, timeoutMs);
+}
+
+void TSocket::SendAll(const TSendBuffer* buffers, size_t count, int timeoutMs) {
+  constexpr size_t kMaxPieces = 8;
+  socket_detail::TSendCursor cursor(buffers, count);
+  while (!cursor.Done()) {
+    iovec pieces[kMaxPieces];
+    size_t used = 0;
+    cursor.Pieces(kMaxPieces, SIZE_MAX, [&](const char* data, size_t size) {
+      pieces[used++] = iovec{const_cast<char*>(data), size};
+    });
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = used;
     if (state_->Cancelled.load()) FailCancelled();
-    const ssize_t sent = ::send(state_->Fd, bytes, size, MSG_NOSIGNAL);
+    const ssize_t sent = ::sendmsg(state_->Fd, &message, MSG_NOSIGNAL);
     if (sent >= 0) {
-      bytes += sent;
-      size -= static_cast<size_t>(sent);
+      cursor.Advance(static_cast<size_t>(sent));
       continue;
     }
     const int code = errno;
@@ -241,8 +286,15 @@ void TSocket::Close() noexcept {
   }
 }
 
+bool TSocket::HasUnreadInput() const noexcept {
+  if (!Valid()) return false;
+  char byte;
+  return ::recv(state_->Fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
 std::string TSocket::PeerAddress() const {
   if (!Valid()) return {};
+  if (state_->PeerKnown) return FormatAddress(state_->Peer);
   sockaddr_in peer{};
   socklen_t length = sizeof peer;
   if (::getpeername(state_->Fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET) {

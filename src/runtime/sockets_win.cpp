@@ -24,6 +24,9 @@ struct TSocketState {
   WSAEVENT NetworkEvent = WSA_INVALID_EVENT;
   WSAEVENT CancelEvent = WSA_INVALID_EVENT;
   std::atomic<bool> Cancelled{false};
+  // Accepted sockets: the peer's address as accept reported it.
+  sockaddr_in Peer{};
+  bool PeerKnown = false;
 
   TSocketState() = default;
   TSocketState(const TSocketState&) = delete;
@@ -131,7 +134,7 @@ TSocket& TSocket::operator=(TSocket&& other) noexcept = default;
 
 bool TSocket::Valid() const { return state_ && state_->Handle != INVALID_SOCKET; }
 
-TSocket TSocket::Listen(const std::string& address, uint16_t port, int backlog, bool exclusive) {
+TSocket TSocket::Listen(const std::string& address, uint16_t port, const TListenOptions& options) {
   EnsureStarted();
   sockaddr_in local{};
   local.sin_family = AF_INET;
@@ -144,35 +147,42 @@ TSocket TSocket::Listen(const std::string& address, uint16_t port, int backlog, 
   // Windows lets SO_REUSEADDR take over a port another program is bound to;
   // SO_EXCLUSIVEADDRUSE is what keeps a port that is in use unbindable.
   const BOOL on = TRUE;
-  ::setsockopt(state->Handle, SOL_SOCKET, exclusive ? SO_EXCLUSIVEADDRUSE : SO_REUSEADDR,
+  ::setsockopt(state->Handle, SOL_SOCKET, options.Exclusive ? SO_EXCLUSIVEADDRUSE : SO_REUSEADDR,
                reinterpret_cast<const char*>(&on), sizeof on);
   if (::bind(state->Handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     Fail("Could not bind " + address + ":" + std::to_string(port), ::WSAGetLastError(), TSocketErrorKind::BindFailed);
   }
-  if (::listen(state->Handle, backlog) != 0) Fail("listen", ::WSAGetLastError());
+  if (::listen(state->Handle, options.Backlog) != 0) Fail("listen", ::WSAGetLastError());
   Associate(*state, FD_ACCEPT);
   return TSocket(std::move(state));
 }
 
-TSocket TSocket::Accept() {
+TSocket TSocket::Accept(int timeoutMs) {
+  // Several threads may wait here: each wakes on the listener's event and
+  // tries accept; those that find no connection wait again, within the limit.
+  const bool limited = timeoutMs >= 0;
+  const auto deadline = TClock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
   for (;;) {
     if (state_->Cancelled.load()) FailCancelled();
-    const SOCKET handle = ::accept(state_->Handle, nullptr, nullptr);
+    auto accepted = std::make_unique<TSocketState>();
+    int length = sizeof accepted->Peer;
+    const SOCKET handle = ::accept(state_->Handle, reinterpret_cast<sockaddr*>(&accepted->Peer), &length);
     if (handle != INVALID_SOCKET) {
-      // Answers go out as a header write and then the body: without this the
-      // body could wait for the peer's delayed acknowledgement of the header.
+      accepted->Handle = handle;
+      accepted->PeerKnown = length == sizeof accepted->Peer && accepted->Peer.sin_family == AF_INET;
+      // Answers go out as a header and a body: without this a body could
+      // wait for the peer's delayed acknowledgement of the header.
       const BOOL noDelay = TRUE;
       ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
       // The accepted socket inherits the listener's event association;
       // Associate gives it its own.
-      auto accepted = std::make_unique<TSocketState>();
-      accepted->Handle = handle;
       Associate(*accepted, kStreamEvents);
       return TSocket(std::move(accepted));
     }
     const int code = ::WSAGetLastError();
     if (code == WSAEWOULDBLOCK) {
-      WaitReady(*state_, kWaitForever);
+      const int left = Remaining(limited, deadline);
+      if (left == 0 || !WaitReady(*state_, left)) return TSocket();
     } else if (code != WSAECONNRESET && code != WSAECONNABORTED && code != WSAEINTR) {
       if (state_->Cancelled.load()) FailCancelled();
       Fail("accept", code);
@@ -216,14 +226,24 @@ TSocket TSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) 
 }
 
 void TSocket::SendAll(const void* data, size_t size, int timeoutMs) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
+  const TSendBuffer buffer{data, size};
+  SendAll(&buffer, 1, timeoutMs);
+}
+
+void TSocket::SendAll(const TSendBuffer* buffers, size_t count, int timeoutMs) {
+  constexpr size_t kMaxPieces = 8;
+  constexpr size_t kMaxPiece = 0x10000000;  // WSABUF lengths are 32-bit
+  socket_detail::TSendCursor cursor(buffers, count);
+  while (!cursor.Done()) {
+    WSABUF pieces[kMaxPieces];
+    DWORD used = 0;
+    cursor.Pieces(kMaxPieces, kMaxPiece, [&](const char* data, size_t size) {
+      pieces[used++] = WSABUF{static_cast<ULONG>(size), const_cast<char*>(data)};
+    });
     if (state_->Cancelled.load()) FailCancelled();
-    const int chunk = size > 0x10000000 ? 0x10000000 : static_cast<int>(size);
-    const int sent = ::send(state_->Handle, bytes, chunk, 0);
-    if (sent != SOCKET_ERROR) {
-      bytes += sent;
-      size -= static_cast<size_t>(sent);
+    DWORD sent = 0;
+    if (::WSASend(state_->Handle, pieces, used, &sent, 0, nullptr, nullptr) == 0) {
+      cursor.Advance(sent);
       continue;
     }
     const int code = ::WSAGetLastError();
@@ -277,8 +297,15 @@ void TSocket::Close() noexcept {
   }
 }
 
+bool TSocket::HasUnreadInput() const noexcept {
+  if (!Valid()) return false;
+  u_long pending = 0;
+  return ::ioctlsocket(state_->Handle, FIONREAD, &pending) == 0 && pending > 0;
+}
+
 std::string TSocket::PeerAddress() const {
   if (!Valid()) return {};
+  if (state_->PeerKnown) return FormatAddress(state_->Peer);
   sockaddr_in peer{};
   int length = sizeof peer;
   if (::getpeername(state_->Handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET) {

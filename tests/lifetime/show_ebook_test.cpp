@@ -87,7 +87,7 @@ std::wstring ErrorVariable() {
 // True when nothing listens on the port any more.
 bool PortFree(int port) {
   try {
-    TSocket listener = TSocket::Listen("127.0.0.1", static_cast<uint16_t>(port), 1, true);
+    TSocket listener = TSocket::Listen("127.0.0.1", static_cast<uint16_t>(port), TListenOptions{1});
     return true;
   } catch (const ESocketError&) {
     return false;

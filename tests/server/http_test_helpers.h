@@ -43,7 +43,7 @@ inline TSocket ListenOnTestPort(int& port) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     port = NextTestPort();
     try {
-      return TSocket::Listen("127.0.0.1", static_cast<uint16_t>(port), 15, true);
+      return TSocket::Listen("127.0.0.1", static_cast<uint16_t>(port));
     } catch (const ESocketError&) {
     }
   }

@@ -200,9 +200,9 @@ TEST(HTTPServer, KeepAliveServesRequestsUntilAnAnswerWithoutLength) {
   EXPECT_EQ(server.Calls, 3);
 }
 
-// Waits until the server has taken count connections.
+// Waits until the server holds exactly count connections.
 void WaitForConnections(const TIdTCPServer& server, size_t count) {
-  for (int i = 0; i < kPatienceMs / 10 && server.ConnectionCount() < count; ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < kPatienceMs / 10 && server.ConnectionCount() != count; ++i) std::this_thread::sleep_for(10ms);
   ASSERT_EQ(server.ConnectionCount(), count);
 }
 
@@ -340,12 +340,73 @@ TEST(HTTPServer, ParallelRequestsAreAllAnsweredCorrectly) {
   EXPECT_EQ(server.Calls, kThreads * kRequests);
 }
 
-TEST(HTTPServer, EndedConnectionThreadsAreReaped) {
+TEST(HTTPServer, ConnectionThreadsAreReusedAndEndWhenIdle) {
   TTestHTTPServer server(BookLikeHandler);
+  EXPECT_EQ(server.Server.ThreadCount(), 1u) << "one thread waits for connections";
   for (int i = 0; i < 40; ++i) ASSERT_EQ(server.Exchange(Get("/")).substr(0, 15), "HTTP/1.1 200 OK");
-  // Each accept joins the threads that have ended; only the last few
-  // connections may still be on their way out.
-  EXPECT_LE(server.Server.ConnectionCount(), 3u);
+  EXPECT_LE(server.Server.ThreadCount(), 8u) << "connections one after the other reuse the threads there are";
+
+  // Connections held at the same time need a thread each ...
+  constexpr size_t kHeld = 12;
+  std::vector<TSocket> held;
+  for (size_t i = 0; i < kHeld; ++i) {
+    held.push_back(ConnectTo(server.Port));
+    held.back().SendAll("GET", 3, kPatienceMs);
+  }
+  WaitForConnections(server.Server, kHeld);
+  EXPECT_GT(server.Server.ThreadCount(), kHeld) << "and one more waits for the next connection";
+  // ... and those threads end once they have waited idle for a while.
+  held.clear();
+  for (int i = 0; i < kPatienceMs / 10 && server.Server.ThreadCount() > 1; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(server.Server.ThreadCount(), 1u);
+  EXPECT_EQ(server.Server.ConnectionCount(), 0u);
+  EXPECT_EQ(server.Exchange(Get("/page")), PageAnswer("<html>generated</html>", "no-cache"));
+}
+
+TEST(HTTPServer, AtTheConnectionLimitTheLongestWaitingConnectionMakesRoom) {
+  TTestHTTPServer server(BookLikeHandler, [](TIdHTTPServer& s) { s.MaxConnections = 4; });
+  std::vector<TSocket> idle;
+  for (size_t i = 0; i < 4; ++i) {
+    idle.push_back(ConnectTo(server.Port));
+    const std::string partial = "GET /page HTTP/1.1\r\n";
+    idle.back().SendAll(partial.data(), partial.size(), kPatienceMs);
+    WaitForConnections(server.Server, i + 1);  // one by one: the first is the oldest
+  }
+  // The idle connections would hold their places for 30 s; the request is
+  // answered now, and the oldest of them was closed to make room.
+  EXPECT_EQ(server.Exchange(Get("/page")), PageAnswer("<html>generated</html>", "no-cache"));
+  EXPECT_EQ(ReadToClose(idle[0]), "");
+  WaitForConnections(server.Server, 3);
+  // The other three still wait for the rest of their requests.
+  for (size_t i = 1; i < idle.size(); ++i) {
+    const std::string rest = "Host: 127.0.0.1\r\n\r\n";
+    idle[i].SendAll(rest.data(), rest.size(), kPatienceMs);
+    EXPECT_EQ(ReadToClose(idle[i]), PageAnswer("<html>generated</html>", "no-cache"));
+  }
+}
+
+TEST(HTTPServer, AtTheConnectionLimitWithEveryConnectionAnsweringNewOnesAreClosed) {
+  std::atomic<int> entered{0};
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  TTestHTTPServer server(
+      [&](TIdContext&, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response) {
+        if (request.Path == "/stuck") {
+          ++entered;
+          released.wait();
+        }
+        response.BodyText = "done";
+      },
+      [](TIdHTTPServer& s) { s.MaxConnections = 2; });
+  std::vector<std::future<std::string>> stuck;
+  for (int i = 0; i < 2; ++i) stuck.push_back(std::async(std::launch::async, [&] { return server.Exchange(Get("/stuck")); }));
+  for (int i = 0; i < kPatienceMs / 10 && entered < 2; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(entered, 2);
+  EXPECT_EQ(server.Exchange(Get("/page")), "") << "closed at once: no connection could make room";
+  release.set_value();
+  for (auto& answer : stuck) EXPECT_EQ(answer.get(), PageAnswer("done"));
+  EXPECT_EQ(server.Exchange(Get("/page")), PageAnswer("done"));
+  EXPECT_EQ(server.Calls, 3);
 }
 
 }  // namespace

@@ -41,6 +41,11 @@ void TIdCustomHTTPServer::DoExecute(TIdContext& connection) {
     if (request.Method != "HEAD" && (!response.BodyText.empty() || response.BodyStream)) response.WriteBody();
     connection.Flush();
     // Without a length the body ends with the connection, whatever was asked.
-    if (response.CloseConnection || response.ContentLength < 0) return;
+    if (response.CloseConnection || response.ContentLength < 0) {
+      // The request was read whole; with nothing after it the connection
+      // can close without waiting for the peer.
+      if (!connection.Input().HasBuffered()) connection.ExpectNoMoreInput();
+      return;
+    }
   }
 }

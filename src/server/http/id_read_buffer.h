@@ -24,6 +24,8 @@ class TIdReadBuffer {
   // Everything up to the end of the input into data; false (with data
   // incomplete) as soon as that is more than maxLength bytes.
   bool ReadToEnd(size_t maxLength, std::string& data);
+  // Whether bytes that have arrived are still unread.
+  bool HasBuffered() const { return Buffered() > 0; }
 
  private:
   // Appends more input to the buffer; false at the end of the input.

@@ -11,8 +11,12 @@ namespace {
 constexpr int kFinishSendingMs = 1000;
 // Deactivation checks for ended connection threads at this interval.
 constexpr int kTerminateCheckMs = 250;
-// How long a connection thread waits for the next connection before it ends.
+// How long a connection thread waits for the next connection before it ends
+// (when other threads are waiting too).
 constexpr int kIdleWorkerMs = 1000;
+// After a passing accept failure (out of descriptors, say), the pause before
+// the next try, instead of spinning.
+constexpr int kAcceptRetryMs = 50;
 
 }  // namespace
 
@@ -27,6 +31,12 @@ TIdContext::TIdContext(TSocket socket, int timeoutMs)
 void TIdContext::StartReadDeadline() {
   hasDeadline_ = timeoutMs_ > 0;
   deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+  awaitingRequest_.store(true, std::memory_order_relaxed);
+}
+
+void TIdContext::StopReadDeadline() {
+  hasDeadline_ = false;
+  awaitingRequest_.store(false, std::memory_order_relaxed);
 }
 
 size_t TIdContext::Fill(char* buffer, size_t size) {
@@ -38,30 +48,25 @@ size_t TIdContext::Fill(char* buffer, size_t size) {
     wait = static_cast<int>(left);
   }
   try {
-    return socket_.Receive(buffer, size, wait);
+    const size_t received = socket_.Receive(buffer, size, wait);
+    // The peer has ended its sending: closing need not wait for it.
+    if (received == 0) peerDone_ = true;
+    return received;
   } catch (const ESocketError& e) {
     RaiseIdSocketError(e);
   }
 }
 
 void TIdContext::Write(std::string_view bytes) {
-  // Held bytes and a small body go out together; a large body is not copied.
-  constexpr size_t kJoinLimit = 65536;
   const int timeout = timeoutMs_ > 0 ? timeoutMs_ : kWaitForever;
+  const TSendBuffer pieces[2] = {{held_.data(), held_.size()}, {bytes.data(), bytes.size()}};
   try {
-    if (!held_.empty() && bytes.size() <= kJoinLimit) {
-      held_ += bytes;
-      bytes = {};
-    }
-    if (!held_.empty()) {
-      const std::string held = std::move(held_);
-      held_.clear();
-      socket_.SendAll(held.data(), held.size(), timeout);
-    }
-    if (!bytes.empty()) socket_.SendAll(bytes.data(), bytes.size(), timeout);
+    socket_.SendAll(pieces, 2, timeout);
   } catch (const ESocketError& e) {
+    held_.clear();
     RaiseIdSocketError(e);
   }
+  held_.clear();
 }
 
 void TIdContext::Cancel() {
@@ -70,7 +75,7 @@ void TIdContext::Cancel() {
 }
 
 void TIdContext::Close() {
-  socket_.FinishSending(kFinishSendingMs);
+  if (!peerDone_ || socket_.HasUnreadInput()) socket_.FinishSending(kFinishSendingMs);
   std::lock_guard lock(socketMutex_);
   socket_.Close();
   closed_ = true;
@@ -80,7 +85,7 @@ void TIdContext::Close() {
 
 struct TIdTCPServer::TListener {
   TSocket Socket;
-  std::thread Thread;
+  int Waiting = 0;  // threads waiting in Accept, guarded by the server's mutex_
 };
 
 TIdTCPServer::TIdTCPServer() = default;
@@ -101,105 +106,144 @@ size_t TIdTCPServer::ConnectionCount() const {
   return connections_.size();
 }
 
+size_t TIdTCPServer::ThreadCount() const {
+  std::lock_guard lock(mutex_);
+  size_t count = 0;
+  for (const TWorker& worker : workers_) count += worker.Ended ? 0 : 1;
+  return count;
+}
+
 void TIdTCPServer::Activate() {
   std::vector<TIdSocketBinding> bindings = Bindings;
   if (bindings.empty()) bindings.push_back({BindAddress, DefaultPort});
 
-  std::vector<std::unique_ptr<TListener>> started;
-  try {
-    for (const TIdSocketBinding& binding : bindings) {
-      if (binding.Port < 0 || binding.Port > 65535) throw EIdSocketError("Invalid port " + std::to_string(binding.Port));
-      auto listener = std::make_unique<TListener>();
-      try {
-        listener->Socket =
-            TSocket::Listen(binding.IP, static_cast<uint16_t>(binding.Port), ListenQueue, !ReuseSocket);
-      } catch (const ESocketError& e) {
-        RaiseIdSocketError(e);
-      }
-      started.push_back(std::move(listener));
+  std::vector<std::shared_ptr<TListener>> started;
+  TListenOptions options;
+  options.Backlog = ListenQueue;
+  options.Exclusive = !ReuseSocket;
+  for (const TIdSocketBinding& binding : bindings) {
+    if (binding.Port < 0 || binding.Port > 65535) throw EIdSocketError("Invalid port " + std::to_string(binding.Port));
+    auto listener = std::make_shared<TListener>();
+    try {
+      listener->Socket = TSocket::Listen(binding.IP, static_cast<uint16_t>(binding.Port), options);
+    } catch (const ESocketError& e) {
+      RaiseIdSocketError(e);
     }
-    for (auto& listener : started) {
-      TListener* raw = listener.get();
-      listener->Thread = std::thread([this, raw] { ListenLoop(*raw); });
+    started.push_back(std::move(listener));
+  }
+  // Threads of an earlier activation may still be finishing (a deactivation
+  // that timed out); they leave on their own, with their listeners shut down.
+  std::list<TWorker> ended;
+  bool allStarted = true;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = false;
+    ended = TakeEnded();
+    for (const auto& listener : started) allStarted = allStarted && StartWorker(listener);
+  }
+  for (TWorker& worker : ended) worker.Thread.join();
+  if (!allStarted) {
+    for (const auto& listener : started) listener->Socket.Shutdown();
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
     }
-  } catch (...) {
-    for (auto& listener : started) listener->Socket.Shutdown();
-    for (auto& listener : started) {
-      if (listener->Thread.joinable()) listener->Thread.join();
-    }
-    throw;
+    StopWorkers();
+    throw EIdSocketError("Could not start a connection thread");
   }
   listeners_ = std::move(started);
   active_ = true;
 }
 
-void TIdTCPServer::ListenLoop(TListener& listener) {
+bool TIdTCPServer::StartWorker(const std::shared_ptr<TListener>& listener) {
+  try {
+    TWorker& worker = workers_.emplace_back();
+    try {
+      worker.Thread = std::thread([this, listener, &worker] { WorkerLoop(listener, worker); });
+    } catch (...) {
+      workers_.pop_back();
+      throw;
+    }
+  } catch (const std::exception&) {
+    return false;  // out of resources: the threads there are go on
+  }
+  ++listener->Waiting;
+  return true;
+}
+
+void TIdTCPServer::WorkerLoop(const std::shared_ptr<TListener>& listener, TWorker& self) {
+  std::unique_lock lock(mutex_, std::defer_lock);
   for (;;) {
     TSocket client;
     try {
-      client = listener.Socket.Accept();
+      client = listener->Socket.Accept(kIdleWorkerMs);
     } catch (const ESocketError& e) {
-      if (e.Kind == TSocketErrorKind::Cancelled) return;
-      // Out of descriptors or a similar passing trouble: try again shortly
-      // instead of spinning.
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (e.Kind == TSocketErrorKind::Cancelled) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptRetryMs));
       continue;
     }
-    ReapFinished();
+    if (!client.Valid()) {
+      // Waited long enough: the last waiting thread stays, the others end.
+      lock.lock();
+      if (listener->Waiting > 1) break;
+      lock.unlock();
+      continue;
+    }
+
+    std::unique_ptr<TIdContext> context;
     try {
-      auto context = std::make_unique<TIdContext>(std::move(client), ReadTimeout);
-      std::lock_guard lock(mutex_);
-      if (MaxConnections > 0 && running_ >= MaxConnections) continue;  // refused: closed with its context
-      const auto connection = connections_.insert(connections_.end(), TConnection{std::move(context)});
-      if (idleWorkers_ > static_cast<int>(pending_.size())) {
-        pending_.push_back(connection);
-        workAvailable_.notify_one();
-      } else {
-        try {
-          TWorker& worker = workers_.emplace_back();
-          pending_.push_back(connection);
-          try {
-            worker.Thread = std::thread([this, &worker] { WorkerLoop(worker); });
-          } catch (...) {
-            pending_.pop_back();
-            workers_.pop_back();
-            throw;
-          }
-        } catch (...) {
-          connections_.erase(connection);
-          throw;
-        }
-      }
-      // No thread can end this connection before the lock is released.
-      ++running_;
+      context = std::make_unique<TIdContext>(std::move(client), ReadTimeout);
     } catch (const std::exception&) {
-      // No thread for this connection (out of resources): it is closed, the
-      // listener goes on.
+      continue;  // out of memory: the connection is closed, the thread goes on
     }
-  }
-}
-
-void TIdTCPServer::WorkerLoop(TWorker& worker) {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    if (pending_.empty()) {
-      if (stopWorkers_) break;
-      ++idleWorkers_;
-      const bool handed = workAvailable_.wait_for(lock, std::chrono::milliseconds(kIdleWorkerMs),
-                                                  [this] { return !pending_.empty() || stopWorkers_; });
-      --idleWorkers_;
-      if (!handed || pending_.empty()) break;
-    }
-    const auto connection = pending_.front();
-    pending_.erase(pending_.begin());
-    lock.unlock();
-    RunConnection(connection);
+    TConnectionPlace place;
+    std::list<TWorker> ended;
     lock.lock();
+    --listener->Waiting;
+    const bool admitted = Admit(context, place);
+    if (listener->Waiting == 0 && !stopping_) {
+      ended = TakeEnded();
+      StartWorker(listener);
+    }
+    lock.unlock();
+    for (TWorker& worker : ended) worker.Thread.join();
+    context.reset();  // a refused connection is closed here, outside the lock
+    if (admitted) RunConnection(place);
+    lock.lock();
+    ++listener->Waiting;
+    lock.unlock();
   }
-  worker.Ended = true;
+  // Leaving (with the lock held, except after a shutdown): join the threads
+  // that ended before, so that at most one ended thread waits to be joined.
+  if (!lock.owns_lock()) lock.lock();
+  --listener->Waiting;
+  std::list<TWorker> ended = TakeEnded();
+  self.Ended = true;
+  lock.unlock();
+  for (TWorker& worker : ended) worker.Thread.join();
 }
 
-void TIdTCPServer::RunConnection(std::list<TConnection>::iterator connection) {
+bool TIdTCPServer::Admit(std::unique_ptr<TIdContext>& context, TConnectionPlace& place) {
+  if (stopping_) return false;
+  if (MaxConnections > 0 && running_ >= MaxConnections) {
+    // Make room: the connection that has waited longest for its request
+    // goes (an idle or trickling peer), unless every one is answering.
+    auto oldest = std::find_if(connections_.begin(), connections_.end(), [](const TConnection& connection) {
+      return connection.Context->AwaitingRequest() && !connection.Context->Cancelled();
+    });
+    if (oldest == connections_.end()) return false;
+    oldest->Context->Cancel();
+  }
+  try {
+    place = connections_.insert(connections_.end(), TConnection{std::move(context)});
+  } catch (const std::exception&) {
+    return false;
+  }
+  ++running_;
+  return true;
+}
+
+void TIdTCPServer::RunConnection(TConnectionPlace connection) {
   try {
     if (OnExecute) OnExecute(*connection->Context);
   } catch (...) {
@@ -207,61 +251,53 @@ void TIdTCPServer::RunConnection(std::list<TConnection>::iterator connection) {
     // answer; nothing may escape a thread.
   }
   connection->Context->Close();
+  std::unique_ptr<TIdContext> context;
   std::lock_guard lock(mutex_);
+  context = std::move(connection->Context);  // freed after the lock is released
   connections_.erase(connection);
   --running_;
   connectionEnded_.notify_all();
 }
 
-void TIdTCPServer::ReapFinished() {
+std::list<TIdTCPServer::TWorker> TIdTCPServer::TakeEnded() {
   std::list<TWorker> ended;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto it = workers_.begin(); it != workers_.end();) {
-      const auto next = std::next(it);
-      if (it->Ended) ended.splice(ended.end(), workers_, it);
-      it = next;
-    }
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    const auto next = std::next(it);
+    if (it->Ended) ended.splice(ended.end(), workers_, it);
+    it = next;
   }
-  // An ended thread has at most its return left to run.
-  for (TWorker& worker : ended) {
-    if (worker.Thread.joinable()) worker.Thread.join();
-  }
+  return ended;
 }
 
 void TIdTCPServer::StopWorkers() {
   std::list<TWorker> all;
   {
     std::lock_guard lock(mutex_);
-    stopWorkers_ = true;
-    workAvailable_.notify_all();
     all.splice(all.end(), workers_);
   }
+  // Every listener is shut down and no connection runs: each thread is on
+  // its way out, or about to find its listener shut down.
   for (TWorker& worker : all) {
     if (worker.Thread.joinable()) worker.Thread.join();
   }
-  std::lock_guard lock(mutex_);
-  stopWorkers_ = false;
 }
 
 void TIdTCPServer::Deactivate() {
   if (!active_) return;
   active_ = false;
-  for (auto& listener : listeners_) listener->Socket.Shutdown();
-  for (auto& listener : listeners_) {
-    if (listener->Thread.joinable()) listener->Thread.join();
-  }
-  listeners_.clear();
-
   bool ended;
   {
     std::unique_lock lock(mutex_);
-    // No listener runs any more, so the list only shrinks from here on.
+    stopping_ = true;
+    for (auto& listener : listeners_) listener->Socket.Shutdown();
+    // No connection is admitted any more, so the list only shrinks from here
+    // on.
     for (TConnection& connection : connections_) connection.Context->Cancel();
     const int checks = std::max(0, TerminateWaitTime / kTerminateCheckMs);
     ended = connectionEnded_.wait_for(lock, std::chrono::milliseconds(checks * kTerminateCheckMs),
                                       [this] { return running_ == 0; });
   }
+  listeners_.clear();
   if (!ended) throw EIdTerminateThreadTimeout();
   StopWorkers();
 }

@@ -1,23 +1,29 @@
-// The TCP side of the server: listening sockets with a listener thread each,
-// and a thread for every connection running the server's exchange.
+// The TCP side of the server: listening sockets, and a thread for every
+// connection running the server's exchange.
 //
 // Threads and ownership:
 // - Activation, deactivation and destruction happen on one owner thread.
-// - A listener thread only accepts, registers the connection and hands it to
-//   a connection thread: an idle one if there is any, else a new one. Every
-//   connection has a thread of its own for its whole life; a thread whose
-//   connection has ended stays ready for the next one for a short while and
-//   then ends. Starting a thread costs far more than serving a page, and a
-//   browser opens a connection for every picture.
+// - Connection threads accept their connections themselves: each listening
+//   socket has threads waiting in Accept on it, and the system hands every
+//   new connection to exactly one of them, with no hand-over between
+//   threads. The thread that takes the last waiting place starts a new
+//   waiting thread first, so a connection arriving meanwhile is accepted at
+//   once; a connection thread serves one connection at a time, for its whole
+//   life, then waits again. Threads that have waited for a while with others
+//   still waiting end, so an idle server keeps one thread per listener.
+//   Starting a thread costs far more than serving a page, and a browser opens
+//   a connection for every picture.
 // - A connection thread runs OnExecute, closes its socket and removes the
-//   connection from the list. Ended threads are joined by the listener (and
-//   by deactivation), so a long running server keeps no pile of them.
-// - The lists are guarded by mutex_. Deactivation shuts down the socket of
-//   every registered connection under that lock; a connection closes its
-//   socket under its own context lock, so a shutdown never hits a closed
-//   (possibly reused) socket.
+//   connection from the list. Ended threads are joined by the next thread to
+//   start or to end, and by deactivation, so a long running server keeps no
+//   pile of them.
+// - The lists and counts are guarded by mutex_. Deactivation shuts down the
+//   listening sockets and the socket of every registered connection under
+//   that lock; a connection closes its socket under its own context lock, so
+//   a shutdown never hits a closed (possibly reused) socket.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -47,12 +53,19 @@ class TIdContext {
 
   // From now on reads fail with EIdReadTimeout once the time limit has
   // passed: the whole request must arrive within it, however slowly it
-  // trickles in.
+  // trickles in. Until StopReadDeadline the connection counts as waiting for
+  // its request.
   void StartReadDeadline();
-  void StopReadDeadline() { hasDeadline_ = false; }
+  void StopReadDeadline();
+  // Any thread: whether the connection waits for (the rest of) a request.
+  bool AwaitingRequest() const { return awaitingRequest_.load(std::memory_order_relaxed); }
 
-  // Sends all bytes, after any held ones. Fails with the engine's socket
-  // failures.
+  // The peer has sent everything it is expected to (a request read whole,
+  // nothing after it): closing need not wait for more of its bytes.
+  void ExpectNoMoreInput() { peerDone_ = true; }
+
+  // Sends all bytes, after any held ones (in one gather write). Fails with
+  // the engine's socket failures.
   void Write(std::string_view bytes);
   // Keeps bytes to go out in front of the next Write, or at Flush: a header
   // and a small body then leave in one send instead of two.
@@ -62,8 +75,13 @@ class TIdContext {
 
   // Any thread: ends every wait on this connection at once.
   void Cancel();
-  // Owner thread: finishes sending (the peer reads the answer to its end),
-  // then closes the socket. After this Cancel does nothing.
+  // Any thread: whether Cancel was called.
+  bool Cancelled() const { return socket_.Cancelled(); }
+  // Owner thread: finishes sending and closes the socket, so that the peer
+  // reads the answer to its end. Unless the peer is known to be done (and
+  // sent nothing more), this first ends the sending direction and discards
+  // what the peer still sends for a short while: closing with unread bytes
+  // would reset the connection. After this Cancel does nothing.
   void Close();
 
  private:
@@ -73,6 +91,8 @@ class TIdContext {
   std::string peerAddress_;
   int timeoutMs_;
   bool hasDeadline_ = false;
+  std::atomic<bool> awaitingRequest_{false};
+  bool peerDone_ = false;
   std::chrono::steady_clock::time_point deadline_;
   TIdReadBuffer input_;
   std::string held_;
@@ -106,8 +126,10 @@ class TIdTCPServer {
   int ListenQueue = 15;
   // Off: the port is claimed exclusively (a port in use cannot be bound).
   bool ReuseSocket = false;
-  // Most connections served at once; 0 means no limit. Connections beyond
-  // it are closed at once.
+  // Most connections served at once; 0 means no limit. At the limit a new
+  // connection takes the place of the one that has waited longest for its
+  // request (which is closed); when every connection is busy answering, the
+  // new one is closed at once.
   int MaxConnections = 0;
   // How long deactivation waits for connection threads (milliseconds).
   int TerminateWaitTime = 5000;
@@ -126,6 +148,8 @@ class TIdTCPServer {
 
   // Connections accepted and not yet ended.
   size_t ConnectionCount() const;
+  // Connection threads, waiting or serving, that have not ended.
+  size_t ThreadCount() const;
 
  protected:
   // The work for one connection, run on its own thread; set by the derived
@@ -145,6 +169,7 @@ class TIdTCPServer {
   struct TConnection {
     std::unique_ptr<TIdContext> Context;
   };
+  using TConnectionPlace = std::list<TConnection>::iterator;
   struct TWorker {
     std::thread Thread;
     bool Ended = false;  // guarded by mutex_
@@ -152,27 +177,28 @@ class TIdTCPServer {
 
   void Activate();
   void Deactivate();
-  void ListenLoop(TListener& listener);
-  // A connection thread: serves handed-over connections until it has been
-  // idle for a while or the server stops.
-  void WorkerLoop(TWorker& worker);
-  void RunConnection(std::list<TConnection>::iterator connection);
-  // Joins and frees the connection threads that have ended.
-  void ReapFinished();
-  // Ends the idle connection threads and joins them all (no connection runs).
+  // Under mutex_: starts a connection thread waiting on listener, counted as
+  // waiting from now on. False when no thread could be started.
+  bool StartWorker(const std::shared_ptr<TListener>& listener);
+  // A connection thread: accepts and serves connections until it has waited
+  // long enough with others waiting too, or the listener is shut down.
+  void WorkerLoop(const std::shared_ptr<TListener>& listener, TWorker& self);
+  // Under mutex_: registers an accepted connection, making room at the
+  // connection limit; false when it is refused.
+  bool Admit(std::unique_ptr<TIdContext>& context, TConnectionPlace& place);
+  void RunConnection(TConnectionPlace connection);
+  // Under mutex_: takes the ended threads out of workers_ for joining.
+  std::list<TWorker> TakeEnded();
+  // Joins the connection threads (none serves a connection any more).
   void StopWorkers();
 
   bool active_ = false;
-  std::vector<std::unique_ptr<TListener>> listeners_;  // owner thread only
+  std::vector<std::shared_ptr<TListener>> listeners_;  // owner thread only
 
   mutable std::mutex mutex_;
   std::condition_variable connectionEnded_;
-  std::condition_variable workAvailable_;
-  std::list<TConnection> connections_;  // guarded by mutex_; nodes never move
-  // Accepted connections no thread has taken yet, guarded by mutex_.
-  std::vector<std::list<TConnection>::iterator> pending_;
-  std::list<TWorker> workers_;  // guarded by mutex_; nodes never move
-  int idleWorkers_ = 0;         // guarded by mutex_
-  bool stopWorkers_ = false;    // guarded by mutex_
-  int running_ = 0;             // connections not yet ended, guarded by mutex_
+  std::list<TConnection> connections_;  // guarded by mutex_, oldest first; nodes never move
+  std::list<TWorker> workers_;          // guarded by mutex_; nodes never move
+  bool stopping_ = false;               // guarded by mutex_: no thread starts, no connection is admitted
+  int running_ = 0;                     // connections not yet ended, guarded by mutex_
 };
