@@ -15,6 +15,11 @@ namespace {
 
 constexpr const char* kNavigationPath = "/navigation_bar/navigate.h";
 constexpr int kLastPort = 65535;
+// Connections the system completes before a thread takes them up. A browser
+// opens several at once for the pictures of a page; when the queue is full,
+// a new connection's first packet is dropped and the browser waits a whole
+// second before it tries again.
+constexpr int kListenQueue = 128;
 
 }  // namespace
 
@@ -39,6 +44,8 @@ TEbookManager::TEbookManager(int firstPort) {
 
   ProbeClient = std::make_unique<TIdHTTP>();
   Server = std::make_unique<TIdHTTPServer>();
+  Server->MaxConnections = kMaxBookConnections;
+  Server->ListenQueue = kListenQueue;
   Server->OnCommandGet = [this](TIdContext& connection, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response) {
     HandleCommandGet(connection, request, response);
   };

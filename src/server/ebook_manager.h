@@ -16,6 +16,7 @@
 #include "archive/res_invoker.h"
 #include "archive/res_setup.h"
 
+class TStream;
 class TIdHTTPServer;
 class TIdHTTP;
 class TIdContext;
@@ -23,6 +24,11 @@ class TIdHTTPRequestInfo;
 class TIdHTTPResponseInfo;
 
 constexpr int kFirstPort = 5055;
+// Connections the page server serves at once. The viewer's browser opens a
+// handful per window; the limit keeps a flood of idle connections from
+// holding a thread each (at the limit the one that has waited longest for
+// its request makes room for a new one).
+constexpr int kMaxBookConnections = 128;
 
 // The archive block handed over by the host; set before the book manager is
 // constructed. It belongs to the host and is never written.
@@ -73,6 +79,9 @@ class TEbookManager {
   void ProbePorts(int firstPort);
   // Indices of the entries a request path names, in directory order.
   const std::vector<int>* MatchingEntries(const std::string& path) const;
+  // Appends the entry's bytes to destination, inflating them only the first
+  // time while the cache has room.
+  void ExtractEntry(int index, TStream& destination) const;
 
   std::unique_ptr<TIdHTTP> ProbeClient;
   // Upper-cased "/" + name (with "/" separators) -> entry indices, built once:
@@ -80,6 +89,12 @@ class TEbookManager {
   std::unordered_map<std::string, std::vector<int>> entriesByPath_;
   mutable std::mutex searchLock_;
   TSearchState search_;
+  // Inflated entries already served: the archive never changes while the
+  // viewer runs, and a browser asks for the same pages and pictures again
+  // and again. Filled until kEntryCacheBytes are held, never emptied.
+  mutable std::mutex entryCacheLock_;
+  mutable std::unordered_map<int, std::shared_ptr<const std::string>> entryCache_;
+  mutable size_t entryCacheBytes_ = 0;
 };
 
 // The one book manager of the running viewer (null outside ShowEbook).

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "archive/archive_helpers.h"
 #include "runtime/process.h"
@@ -70,6 +71,48 @@ TEST(BookServerLoad, ManyRequestsOverManyConnections) {
     threads = ProcessThreadCount();
   }
   EXPECT_EQ(threads, idleThreads);
+  manager.StopServer();
+}
+
+TEST(BookServerLoad, AFloodOfIdleConnectionsNeitherBlocksReadersNorPilesUpThreads) {
+  const std::string page = PageLikeBytes(16384, 2);
+  const TTestArchive archive = SmallBook(page);
+  HostArchive = reinterpret_cast<const THostArchive*>(archive.Block.data());
+  TEbookManager manager(NextTestPort());
+  const int idleThreads = ProcessThreadCount();
+
+  // More half-sent requests than the server serves at once, each of which
+  // would keep its connection for the 30 s a request may take.
+  constexpr int kIdle = kMaxBookConnections + 72;
+  std::vector<TSocket> idle;
+  const std::string partial = "GET /page.htm HTTP/1.1\r\n";
+  for (int i = 0; i < kIdle; ++i) {
+    idle.push_back(TSocket::Connect("127.0.0.1", static_cast<uint16_t>(manager.Port), kPatienceMs));
+    idle.back().SendAll(partial.data(), partial.size(), kPatienceMs);
+  }
+  for (int i = 0; i < kPatienceMs / 10 && manager.Server->ConnectionCount() != kMaxBookConnections; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(manager.Server->ConnectionCount(), static_cast<size_t>(kMaxBookConnections));
+
+  // A reader's request is still answered, at once: the connections that
+  // waited longest make room.
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string answer = Get(manager.Port, "/page.htm");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ::testing::Test::RecordProperty("answer_ms_" + std::to_string(i), static_cast<int>(took.count()));
+    ASSERT_GE(answer.size(), page.size());
+    EXPECT_EQ(answer.substr(answer.size() - page.size()), page);
+  }
+  // A thread per served connection and one waiting for the next; those
+  // whose connections made room end after a short idle wait.
+  int threads = ProcessThreadCount();
+  for (int i = 0; i < kPatienceMs / 10 && threads > idleThreads + kMaxBookConnections + 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    threads = ProcessThreadCount();
+  }
+  EXPECT_LE(threads, idleThreads + kMaxBookConnections + 1);
+  idle.clear();
   manager.StopServer();
 }
 

@@ -144,6 +144,34 @@ TEST_F(BookServerTest, LoginFlow) {
   EXPECT_EQ(Get(port_, "/sub/page.htm"), kArchiveHeader + "sub page") << "one login opens the book for good";
 }
 
+TEST_F(BookServerTest, RequestsThroughForeignHostNamesAreRefused) {
+  Start("[users]\nann = secret\n");
+  const auto as = [&](const std::string& host, const std::string& path, const std::string& extra = "") {
+    return Exchange(port_, "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n");
+  };
+  // A page of another site reaches the server through a name of its own
+  // that resolves to 127.0.0.1: refused before the login is looked at or
+  // anything of the book is read.
+  for (const std::string& host : std::vector<std::string>{"attacker.example", "attacker.example:" + std::to_string(port_), "127.0.0.1.evil",
+                                 "localhost.", "127.0.0.1:80x", "[::1]evil", "127.0.0.2"}) {
+    const std::string answer = as(host, "/sub/page.htm", Basic("ann:secret"));
+    EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 403 Forbidden") << host;
+    EXPECT_NE(answer.find("127.0.0.1 or localhost"), std::string::npos) << "the page says why";
+    EXPECT_EQ(answer.find("sub page"), std::string::npos);
+  }
+  const std::string navigation = as("attacker.example", "/navigation_bar/navigate.h");
+  EXPECT_EQ(navigation.substr(0, 22), "HTTP/1.1 403 Forbidden") << "generated pages list the book too";
+  EXPECT_FALSE(manager_->Authorized) << "the right password through a foreign name logs nobody in";
+
+  // This machine's own names, with or without a port; no Host at all
+  // (HTTP/1.0) is served as before.
+  for (const std::string& host : std::vector<std::string>{"127.0.0.1", "127.0.0.1:" + std::to_string(port_), "localhost", "LocalHost:5055",
+                                 "[::1]", "[::1]:" + std::to_string(port_)}) {
+    EXPECT_EQ(as(host, "/sub/page.htm", Basic("ann:secret")), kArchiveHeader + "sub page") << host;
+  }
+  EXPECT_EQ(Exchange(port_, "GET /sub/page.htm HTTP/1.0\r\n\r\n"), kArchiveHeader + "sub page");
+}
+
 TEST_F(BookServerTest, LoginLineWithoutEqualsAndNulPadding) {
   Start("[users]\nwholeline\n");
   EXPECT_EQ(Get(port_, "/sub/page.htm", Basic(std::string("\0:wholeline\0", 12))), kArchiveHeader + "sub page")

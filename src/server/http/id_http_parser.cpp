@@ -25,6 +25,13 @@ int Base64Value(char c) {
 
 bool SameTextAscii(std::string_view a, std::string_view b) { return AsciiUpperCase(a) == AsciiUpperCase(b); }
 
+// Without spaces and tabs at either end.
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
 
 TIdRequestLine ParseRequestLine(std::string_view line) {
@@ -110,9 +117,29 @@ void DecodeCredentials(std::string_view authorization, TIdRequestHeaderInfo& req
   if (colon != std::string::npos) request.CredentialPassword = decoded.substr(colon + 1);
 }
 
+bool IsLoopbackHost(std::string_view host) {
+  host = TrimBlanks(host);
+  // "[::1]:5055" has its port after the bracket, "localhost:5055" after the
+  // only colon.
+  const size_t nameEnd = !host.empty() && host.front() == '[' ? host.find(']') : host.find(':');
+  std::string_view name = host;
+  std::string_view port;
+  if (nameEnd != std::string_view::npos) {
+    const size_t portStart = host.front() == '[' ? nameEnd + 1 : nameEnd;
+    name = host.substr(0, portStart);
+    port = host.substr(portStart);
+    if (!port.empty()) {
+      if (port.front() != ':' || port.size() > 6) return false;
+      for (const char c : port.substr(1)) {
+        if (c < '0' || c > '9') return false;
+      }
+    }
+  }
+  return name == "127.0.0.1" || name == "[::1]" || SameTextAscii(name, "localhost");
+}
+
 bool ParseContentLength(std::string_view text, int64_t& value) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  text = TrimBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';

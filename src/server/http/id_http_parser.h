@@ -52,6 +52,12 @@ std::string DecodeBase64(std::string_view text);
 // Fails with EIdHTTPUnsupportedAuthorisationScheme for any other scheme.
 void DecodeCredentials(std::string_view authorization, TIdRequestHeaderInfo& request);
 
+// Whether a Host header value names this machine's loopback interface the
+// way the viewer and a browser on this machine write it: "127.0.0.1",
+// "localhost" (letter case ignored) or "[::1]", each with or without ":"
+// and a port number. Blanks around the value are allowed.
+bool IsLoopbackHost(std::string_view host);
+
 // A decimal Content-Length, optionally signed, blanks around it allowed.
 bool ParseContentLength(std::string_view text, int64_t& value);
 
