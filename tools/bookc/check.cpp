@@ -305,7 +305,7 @@ class TBookChecker {
       // Two entries the server cannot tell apart are sent one after the
       // other as one page; the same holds for the settings, where that is
       // how an archive may split them.
-      if (!added && entry.Name != "config.ini")
+      if (!added && entry.Key != "/CONFIG.INI")
         Add(TFindingLevel::Error, entry.File, 0,
             Quoted(entries_[static_cast<size_t>(it->second)].Name) + " and " + Quoted(entry.Name) +
                 " are one address for the viewer (letter case and \"\\\" or \"/\" do not count): every request "
