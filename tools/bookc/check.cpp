@@ -348,6 +348,7 @@ class TBookChecker {
         } catch (const Exception& e) {
           Add(TFindingLevel::Error, entries_[static_cast<size_t>(i)].File, 0,
               "cannot be inflated (" + e.Message + "): the viewer does not start at all");
+          configFailed_ = i;
           return;
         }
       } else if (AsciiUpperCase(name) == "CONFIG.INI" && wrongCase < 0) {
@@ -422,7 +423,8 @@ class TBookChecker {
       const auto& button = settings.Toolbar[static_cast<size_t>(i)];
       const char* glyphKey = kToolbarGlyphKeys[static_cast<size_t>(i)];
       const char* captionKey = kToolbarCaptionKeys[static_cast<size_t>(i)];
-      if (button.Present) {
+      // An empty glyph value shows the button without a picture.
+      if (button.Present && button.Glyph->Size() > 0) {
         const std::string problem = BitmapFileProblem(
             std::span(button.Glyph->Memory(), static_cast<size_t>(button.Glyph->Size())));
         if (!problem.empty())
@@ -430,7 +432,7 @@ class TBookChecker {
                     std::string(glyphKey) + " is not a bitmap file: every viewer window fails with " + problem +
                         " when it sets up the " + kButtonNames[i] +
                         " button; the buttons after it and the first page are not set up");
-      } else if (settings_->ValueExists("Toolbar", captionKey)) {
+      } else if (!button.Present && settings_->ValueExists("Toolbar", captionKey)) {
         AddConfig(TFindingLevel::Warning, settings_->KeyLine("Toolbar", captionKey),
                   std::string(captionKey) + " is set but " + glyphKey + " is missing: the " + kButtonNames[i] +
                       " button is not shown (a button shows only with its glyph key)");
@@ -537,6 +539,7 @@ class TBookChecker {
       try {
         reader_.Extract(i, content);
       } catch (const Exception& e) {
+        if (i == configFailed_) continue;
         Add(TFindingLevel::Error, entry.File, 0,
             "cannot be inflated (" + e.Message + "): readers see that message instead of its content");
         continue;
@@ -563,6 +566,7 @@ class TBookChecker {
   std::map<std::string, int> keys_;  // entry key -> first entry index
   std::string configFile_;
   std::unique_ptr<TResSetupObject> settings_;
+  int configFailed_ = -1;  // the settings entry already reported as not inflating
   std::vector<TFinding> findings_;
 };
 
