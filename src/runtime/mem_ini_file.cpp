@@ -58,7 +58,9 @@ int64_t TCustomIniFile::ReadBinaryStream(std::string_view section, std::string_v
 void TMemIniFile::SetStrings(const TStringList& lines) {
   sections_.clear();
   TSection* current = nullptr;
+  int lineNumber = 0;
   for (const std::string& raw : lines) {
+    ++lineNumber;
     const std::string_view line = Trim(raw);
     if (line.empty() || line.front() == ';') continue;
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
@@ -68,11 +70,12 @@ void TMemIniFile::SetStrings(const TStringList& lines) {
       sections_.erase(std::remove_if(sections_.begin(), sections_.end(),
                                      [&](const TSection& s) { return s.UpperName == upper; }),
                       sections_.end());
-      sections_.push_back(TSection{std::string(name), upper, {}});
+      sections_.push_back(TSection{std::string(name), upper, {}, lineNumber, {}});
       current = &sections_.back();
       continue;
     }
     if (current == nullptr) continue;
+    current->LineNumbers.push_back(lineNumber);
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
       current->Lines.Add(std::string(line));
@@ -121,4 +124,21 @@ bool TMemIniFile::ValueExists(std::string_view section, std::string_view ident) 
 void TMemIniFile::ReadSectionValues(std::string_view section, TStringList& lines) const {
   lines.Clear();
   if (const TSection* s = FindSection(section)) lines.Assign(s->Lines);
+}
+
+int TMemIniFile::SectionLine(std::string_view section) const {
+  const TSection* s = FindSection(section);
+  return s != nullptr ? s->HeaderLine : 0;
+}
+
+int TMemIniFile::KeyLine(std::string_view section, std::string_view ident) const {
+  const TSection* s = FindSection(section);
+  if (s == nullptr) return 0;
+  const int index = FindKey(*s, ident);
+  return index < 0 ? 0 : s->LineNumbers[static_cast<size_t>(index)];
+}
+
+std::vector<int> TMemIniFile::SectionLineNumbers(std::string_view section) const {
+  const TSection* s = FindSection(section);
+  return s != nullptr ? s->LineNumbers : std::vector<int>();
 }

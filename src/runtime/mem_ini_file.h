@@ -60,6 +60,14 @@ class TMemIniFile : public TCustomIniFile {
   bool ValueExists(std::string_view section, std::string_view ident) const override;
   void ReadSectionValues(std::string_view section, TStringList& lines) const override;
 
+  // Where the values read come from, as 1-based line numbers of the lines
+  // given to SetStrings (0 when there is no such section or key): the header
+  // of the section that is read, the line of the key's occurrence that is
+  // read, and every stored line of the section in order.
+  int SectionLine(std::string_view section) const;
+  int KeyLine(std::string_view section, std::string_view ident) const;
+  std::vector<int> SectionLineNumbers(std::string_view section) const;
+
  protected:
   void ClearSections() { sections_.clear(); }
 
@@ -68,6 +76,8 @@ class TMemIniFile : public TCustomIniFile {
     std::string Name;
     std::string UpperName;
     TStringList Lines;
+    int HeaderLine = 0;
+    std::vector<int> LineNumbers;  // of each entry of Lines
   };
   const TSection* FindSection(std::string_view section) const;
   // The index of the last line whose key is ident, or -1.

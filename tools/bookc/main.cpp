@@ -8,9 +8,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  bookc pack BOOKDIR OUT.bin [--level N]   compile a book folder into an archive block\n"
-    "  bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH]\n"
+    "  bookc check BOOKDIR|BOOK                 report what the viewer would show wrong, one line each\n"
+    "  bookc pack BOOKDIR OUT.bin [--level N] [--strict]\n"
+    "                                           compile a book folder into an archive block\n"
+    "  bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict]\n"
     "                                           compile a book folder into an e-book program\n"
+    "                                           (both check the book first; --strict: an error stops them)\n"
     "  bookc list BOOK                          one line per entry: index, name, offset, size, inflated size\n"
     "  bookc extract BOOK DESTDIR               write every entry to a file\n"
     "  bookc hex FILE                           print FILE hex-encoded for config.ini\n"
@@ -34,6 +37,7 @@ int RunBookc(const std::vector<std::string>& args, std::ostream& out, std::ostre
   try {
     if (command == "pack") return CommandPack(rest, out, err);
     if (command == "exe") return CommandExe(rest, out, err);
+    if (command == "check" && rest.size() == 1) return CommandCheck(rest[0], out, err);
     if (command == "list" && rest.size() == 1) return CommandList(rest[0], out, err);
     if (command == "extract" && rest.size() == 2) return CommandExtract(rest[0], rest[1], out, err);
     if (command == "hex" && rest.size() == 1) return CommandHex(rest[0], out, err);

@@ -10,35 +10,29 @@
 #include "runtime/process.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
+#include "tools/bookc/check.h"
 #include "tools/bookc/pe_resources.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TBookFile {
-  std::string Name;  // Windows-1252, "/" separators
-  fs::path Path;
-  uint64_t Size = 0;
-};
-
 std::string GenericUtf8Of(const fs::path& path) {
   const std::u8string text = path.generic_u8string();
   return std::string(text.begin(), text.end());
 }
 
-std::string ArchiveName(const fs::path& relative) {
+// The archive name of a file, or why it has none.
+std::string ArchiveName(const fs::path& relative, std::string& reason) {
   const std::string utf8 = GenericUtf8Of(relative);
   std::string name;
   try {
     name = Utf8ToCp1252(utf8);
   } catch (const Exception& e) {
-    throw Exception(Format("Cannot store \"%s\": its name has no Windows-1252 form (%s)", utf8.c_str(),
-                           e.Message.c_str()));
+    reason = Format("its name has no Windows-1252 form (%s)", e.Message.c_str());
+    return {};
   }
-  if (name.size() > 255)
-    throw Exception(Format("Cannot store \"%s\": its name is %zu bytes long, at most 255 fit", utf8.c_str(),
-                           name.size()));
+  if (name.size() > 255) reason = Format("its name is %zu bytes long, at most 255 fit", name.size());
   return name;
 }
 
@@ -55,41 +49,71 @@ std::string Utf8Of(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOptions& options) {
-  const fs::path root = PathFromUtf8(folder);
+TBookFolder ReadBookFolder(const std::string& folder) {
+  TBookFolder result;
+  result.Root = PathFromUtf8(folder);
   std::error_code ec;
-  if (!fs::is_directory(root, ec))
+  if (!fs::is_directory(result.Root, ec))
     throw Exception(Format("\"%s\" is not a folder", folder.c_str()));
 
-  std::vector<TBookFile> files;
-  bool hasConfig = false;
-  fs::path configPath;
-  for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::none, ec);
+  for (auto it = fs::recursive_directory_iterator(result.Root, fs::directory_options::none, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory()) continue;
-    // Anything else that is not a plain file (a pipe, a device, a broken
-    // link) is refused by name rather than silently left out of the book.
-    const uint64_t size = RegularFileSize(Utf8Of(it->path()), "file that can be put into a book");
-    const fs::path relative = fs::relative(it->path(), root);
-    const std::string name = ArchiveName(relative);
-    if (name == "config.ini") {
-      hasConfig = true;
-      configPath = it->path();
+    const fs::path relative = fs::relative(it->path(), result.Root);
+    const std::string utf8 = GenericUtf8Of(relative);
+    uint64_t size = 0;
+    try {
+      // Anything else that is not a plain file (a pipe, a device, a broken
+      // link) is refused by name rather than silently left out of the book.
+      size = RegularFileSize(Utf8Of(it->path()), "file that can be put into a book");
+    } catch (const Exception& e) {
+      result.Refused.push_back({it->path(), e.Message, e.Message});
       continue;
     }
-    if (name == "book.lst")
-      throw Exception(Format("\"%s\": the name book.lst is reserved for the generated list of files",
-                             Utf8Of(it->path()).c_str()));
-    files.push_back({name, it->path(), size});
+    std::string reason;
+    const std::string name = ArchiveName(relative, reason);
+    if (!reason.empty()) {
+      result.Refused.push_back({it->path(), Format("Cannot store \"%s\": %s", utf8.c_str(), reason.c_str()),
+                                "cannot be put into a book: " + reason});
+      continue;
+    }
+    if (name == "config.ini") {
+      result.Config = it->path();
+      continue;
+    }
+    if (name == "book.lst") {
+      const std::string reserved = "the name book.lst is reserved for the generated list of files";
+      result.Refused.push_back({it->path(), Format("\"%s\": %s", Utf8Of(it->path()).c_str(), reserved.c_str()),
+                                reserved});
+      continue;
+    }
+    result.Files.push_back({name, it->path(), size});
   }
   if (ec) throw Exception(Format("Cannot read the folder \"%s\": %s", folder.c_str(), ec.message().c_str()));
-  std::sort(files.begin(), files.end(), [](const TBookFile& a, const TBookFile& b) { return a.Name < b.Name; });
+  std::sort(result.Files.begin(), result.Files.end(),
+            [](const TBookFolderFile& a, const TBookFolderFile& b) { return a.Name < b.Name; });
+  return result;
+}
 
+std::string FolderEntryFile(const TBookFolder& folder, int index) {
+  if (index == 0) return Utf8Of(folder.Config.empty() ? folder.Root / "config.ini" : folder.Config);
+  if (index == 1) return Utf8Of(folder.Root / "book.lst");
+  const auto file = static_cast<size_t>(index - 2);
+  return file < folder.Files.size() ? Utf8Of(folder.Files[file].Path) : std::string();
+}
+
+std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOptions& options) {
+  return PackBookFolder(ReadBookFolder(folder), options);
+}
+
+std::vector<uint8_t> PackBookFolder(const TBookFolder& folder, const TPackOptions& options) {
+  if (!folder.Refused.empty()) throw Exception(folder.Refused.front().Message);
+  const auto& files = folder.Files;
   uint64_t totalBytes = 0;
   for (const auto& f : files) totalBytes += f.Size;
 
   TArchiveBuilder builder;
-  const std::vector<uint8_t> config = hasConfig ? ReadFileBytes(configPath) : std::vector<uint8_t>();
+  const std::vector<uint8_t> config = folder.Config.empty() ? std::vector<uint8_t>() : ReadFileBytes(folder.Config);
   builder.Add("config.ini", config, options.Level);
 
   std::string list;
@@ -106,11 +130,33 @@ std::vector<uint8_t> PackBookFolder(const std::string& folder, const TPackOption
   return builder.Build();
 }
 
+namespace {
+
+// The findings of the block packed from folder, on err when there are any.
+// Returns false when strict and one is an error: nothing may be written.
+bool ReportFindings(const TBookFolder& folder, const std::vector<uint8_t>& block, const std::string& folderName,
+                    bool strict, std::ostream& err) {
+  const std::vector<TFinding> findings =
+      CheckBookBlock(block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); });
+  if (findings.empty()) return true;
+  const int errors = WriteFindings(findings, folderName, err);
+  if (strict && errors > 0) {
+    err << "bookc: --strict: nothing written because of the errors above\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> positional;
   TPackOptions options;
+  bool strict = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--level") {
+    if (args[i] == "--strict") {
+      strict = true;
+    } else if (args[i] == "--level") {
       int32_t level = -1;
       if (i + 1 >= args.size() || !TryStrToInt(args[i + 1], level) || level < 0 || level > 9) {
         err << "bookc: --level needs a number from 0 to 9\n";
@@ -123,7 +169,7 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
     }
   }
   if (positional.size() != 2) {
-    err << "usage: bookc pack BOOKDIR OUT.bin [--level N]\n";
+    err << "usage: bookc pack BOOKDIR OUT.bin [--level N] [--strict]\n";
     return 2;
   }
   // Progress only for books large enough to take a noticeable while.
@@ -136,7 +182,9 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
     lastPercent = percent;
     err << "bookc: packed " << done << " of " << all << " files (" << percent << "%)\n";
   };
-  const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
+  const TBookFolder folder = ReadBookFolder(positional[0]);
+  const std::vector<uint8_t> block = PackBookFolder(folder, options);
+  if (!ReportFindings(folder, block, positional[0], strict, err)) return 1;
   WriteWholeFile(positional[1], block);
   TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
   out << "bookc: wrote " << positional[1] << " (" << reader.Count() << " entries, " << block.size() << " bytes)\n";
@@ -197,8 +245,11 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
   TPackOptions options;
   fs::path host;
   fs::path library;
+  bool strict = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    if ((args[i] == "--host" || args[i] == "--dll") && i + 1 < args.size()) {
+    if (args[i] == "--strict") {
+      strict = true;
+    } else if ((args[i] == "--host" || args[i] == "--dll") && i + 1 < args.size()) {
       (args[i] == "--host" ? host : library) = PathFromUtf8(args[i + 1]);
       ++i;
     } else {
@@ -206,7 +257,7 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
   if (positional.size() != 2) {
-    err << "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH]\n";
+    err << "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict]\n";
     return 2;
   }
   if (host.empty()) host = FindBeside("ebookhost.exe");
@@ -230,7 +281,9 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
                            "one build",
                            Utf8Of(host).c_str(), hostMachine.c_str(), Utf8Of(library).c_str(),
                            libraryMachine.c_str()));
-  const std::vector<uint8_t> block = PackBookFolder(positional[0], options);
+  const TBookFolder folder = ReadBookFolder(positional[0]);
+  const std::vector<uint8_t> block = PackBookFolder(folder, options);
+  if (!ReportFindings(folder, block, positional[0], strict, err)) return 1;
   const std::vector<uint8_t> trailer = MakeTrailer(block);
   const std::vector<uint8_t> hostProgram = WithBookIcon(program, host, block, err);
   std::vector<uint8_t> book;
