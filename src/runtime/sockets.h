@@ -64,6 +64,10 @@ struct TListenOptions {
   // bind while connections of its predecessor linger in TIME_WAIT, and a
   // second listener on the same port is still refused.
   bool Exclusive = true;
+  // For protocols where the client speaks first: where the system can
+  // (Linux), a connection is handed to Accept only once its first bytes
+  // have arrived, or after about this many seconds. 0: at once.
+  int FirstDataWaitSeconds = 0;
 };
 
 class TSocket {

@@ -150,6 +150,12 @@ TSocket TSocket::Listen(const std::string& address, uint16_t port, const TListen
   // its header could wait for the peer's delayed acknowledgement. Set here
   // once; accepted sockets inherit it where the system passes it on.
   SetNoDelay(state->Fd);
+#ifdef TCP_DEFER_ACCEPT
+  if (options.FirstDataWaitSeconds > 0) {
+    ::setsockopt(state->Fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &options.FirstDataWaitSeconds,
+                 sizeof options.FirstDataWaitSeconds);
+  }
+#endif
   if (::bind(state->Fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     Fail("Could not bind " + address + ":" + std::to_string(port), errno, TSocketErrorKind::BindFailed);
   }

@@ -153,6 +153,8 @@ TSocket TSocket::Listen(const std::string& address, uint16_t port, const TListen
     Fail("Could not bind " + address + ":" + std::to_string(port), ::WSAGetLastError(), TSocketErrorKind::BindFailed);
   }
   if (::listen(state->Handle, options.Backlog) != 0) Fail("listen", ::WSAGetLastError());
+  // Plain accept cannot wait for a connection's first bytes here:
+  // FirstDataWaitSeconds has no effect.
   Associate(*state, FD_ACCEPT);
   return TSocket(std::move(state));
 }

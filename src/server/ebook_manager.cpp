@@ -20,6 +20,10 @@ constexpr int kLastPort = 65535;
 // a new connection's first packet is dropped and the browser waits a whole
 // second before it tries again.
 constexpr int kListenQueue = 128;
+// A connection is taken up once its request has begun to arrive (where the
+// system can wait for that), within the time a request may take anyway.
+// Connections a browser opens ahead of need then hold no thread.
+constexpr int kFirstDataWaitSeconds = 30;
 
 }  // namespace
 
@@ -46,6 +50,7 @@ TEbookManager::TEbookManager(int firstPort) {
   Server = std::make_unique<TIdHTTPServer>();
   Server->MaxConnections = kMaxBookConnections;
   Server->ListenQueue = kListenQueue;
+  Server->FirstDataWaitSeconds = kFirstDataWaitSeconds;
   Server->OnCommandGet = [this](TIdContext& connection, TIdHTTPRequestInfo& request, TIdHTTPResponseInfo& response) {
     HandleCommandGet(connection, request, response);
   };

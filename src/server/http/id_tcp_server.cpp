@@ -121,6 +121,7 @@ void TIdTCPServer::Activate() {
   TListenOptions options;
   options.Backlog = ListenQueue;
   options.Exclusive = !ReuseSocket;
+  options.FirstDataWaitSeconds = FirstDataWaitSeconds;
   for (const TIdSocketBinding& binding : bindings) {
     if (binding.Port < 0 || binding.Port > 65535) throw EIdSocketError("Invalid port " + std::to_string(binding.Port));
     auto listener = std::make_shared<TListener>();

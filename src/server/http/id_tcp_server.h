@@ -124,6 +124,10 @@ class TIdTCPServer {
   // BindAddress:DefaultPort.
   std::vector<TIdSocketBinding> Bindings;
   int ListenQueue = 15;
+  // Where the system can, a connection is taken up only once its request
+  // has begun to arrive (or after about this many seconds), so that no
+  // thread wakes for it before there is something to read; 0: at once.
+  int FirstDataWaitSeconds = 0;
   // Off: the port is claimed exclusively (a port in use cannot be bound).
   bool ReuseSocket = false;
   // Most connections served at once; 0 means no limit. At the limit a new
