@@ -45,7 +45,7 @@ open(os.path.join(d, "page.htm"), "w").write(text)
 open(os.path.join(d, "picture.png"), "wb").write(bytes(random.getrandbits(8) for _ in range(200 * 1024)))
 PY
 cp "$work/book/page.htm" "$work/book/picture.png" "$work/site/"
-build/bench/bin/bookc pack "$work/book" "$work/book.bin" >/dev/null
+build/bench/bin/bookc pack "$work/book" "$work/book.bin" >/dev/null 2>"$work/pack.err" || { cat "$work/pack.err" >&2; exit 1; }
 
 build/bench/bin/bookserve "$work/book.bin" > "$work/serve.out" &
 serve_pid=$!
