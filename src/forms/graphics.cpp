@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "forms/forms_internal.h"
+#include "runtime/dib_layout.h"
 #include "skin/sk_bitmap.h"
 
 namespace {
@@ -572,62 +573,11 @@ TParsedBitmap ParseBitmapFile(TStream& stream) {
   TParsedBitmap parsed;
   ReadAppend(stream, parsed.Info, 4);
   const uint32_t headerSize = U32(parsed.Info.data());
-  const bool core = headerSize == sizeof(BITMAPCOREHEADER);
-  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != sizeof(BITMAPV4HEADER) &&
-      headerSize != sizeof(BITMAPV5HEADER)) {
-    InvalidBitmap();
-  }
+  if (!IsKnownDibHeaderSize(headerSize)) InvalidBitmap();
   ReadAppend(stream, parsed.Info, headerSize - 4);
-  const uint8_t* h = parsed.Info.data();
-  int64_t width, height;
-  int planes, bitCount;
-  uint32_t compression = BI_RGB, sizeImage = 0, colorsUsed = 0;
-  if (core) {
-    width = U16(h + 4);
-    height = U16(h + 6);
-    planes = U16(h + 8);
-    bitCount = U16(h + 10);
-  } else {
-    width = static_cast<int32_t>(U32(h + 4));
-    height = static_cast<int32_t>(U32(h + 8));
-    planes = U16(h + 12);
-    bitCount = U16(h + 14);
-    compression = U32(h + 16);
-    sizeImage = U32(h + 20);
-    colorsUsed = U32(h + 32);
-  }
-  if (planes != 1 || width <= 0 || height == 0) InvalidBitmap();
-  const bool knownDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 ||
-                          (!core && (bitCount == 16 || bitCount == 32));
-  if (!knownDepth) InvalidBitmap();
-  switch (compression) {
-    case BI_RGB: break;
-    case BI_RLE8:
-      if (bitCount != 8 || height < 0) InvalidBitmap();
-      break;
-    case BI_RLE4:
-      if (bitCount != 4 || height < 0) InvalidBitmap();
-      break;
-    case BI_BITFIELDS:
-      if (bitCount != 16 && bitCount != 32) InvalidBitmap();
-      break;
-    default: InvalidBitmap();
-  }
-  const int64_t rows = height < 0 ? -height : height;
-  // The picture is held at 32 bits per pixel: it must fit a DIB section.
-  if (width * rows > (int64_t{1} << 29) / 4) InvalidBitmap();
-
-  uint64_t tableBytes = 0;
-  if (bitCount <= 8) {
-    const uint32_t most = 1u << bitCount;
-    if (colorsUsed > most) InvalidBitmap();
-    tableBytes = uint64_t{core ? 3u : 4u} * (colorsUsed != 0 ? colorsUsed : most);
-  } else {
-    if (colorsUsed > 256) InvalidBitmap();
-    tableBytes = uint64_t{4} * colorsUsed;
-  }
-  if (compression == BI_BITFIELDS && headerSize == 40) tableBytes += 12;
-  ReadAppend(stream, parsed.Info, tableBytes);
+  TDibLayout layout;
+  if (!ReadDibLayout(parsed.Info.data(), layout).empty()) InvalidBitmap();
+  ReadAppend(stream, parsed.Info, layout.TableBytes);
 
   const uint64_t headerEnd = sizeof file + parsed.Info.size();
   if (bitsOffset != 0) {
@@ -635,19 +585,12 @@ TParsedBitmap ParseBitmapFile(TStream& stream) {
     std::vector<uint8_t> gap;
     ReadAppend(stream, gap, bitsOffset - headerEnd);
   }
-  uint64_t bitsSize;
-  if (compression == BI_RLE8 || compression == BI_RLE4) {
-    if (sizeImage == 0) InvalidBitmap();
-    bitsSize = sizeImage;
-  } else {
-    const uint64_t stride = ((static_cast<uint64_t>(width) * static_cast<uint64_t>(bitCount) + 31) / 32) * 4;
-    bitsSize = stride * static_cast<uint64_t>(rows);
-  }
+  const uint64_t bitsSize = layout.PixelBytes();
   ReadAppend(stream, parsed.Bits, bitsSize);
-  parsed.Width = static_cast<int>(width);
-  parsed.Height = static_cast<int>(height);
-  parsed.BitCount = bitCount;
-  parsed.Compression = compression;
+  parsed.Width = static_cast<int>(layout.Width);
+  parsed.Height = static_cast<int>(layout.Height);
+  parsed.BitCount = layout.BitCount;
+  parsed.Compression = layout.Compression;
   return parsed;
 }
 

@@ -10,6 +10,7 @@
 #include "archive/res_setup.h"
 #include "archive/string_routines.h"
 #include "runtime/ansi.h"
+#include "runtime/dib_layout.h"
 #include "runtime/conversions.h"
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
@@ -171,61 +172,24 @@ TLinkTarget ResolveLink(std::string_view pagePath, std::string_view link, bool a
 std::string BitmapFileProblem(std::span<const uint8_t> bytes) {
   constexpr char kRead[] = "\"Stream read error\" (";
   constexpr char kInvalid[] = "\"Bitmap image is not valid\" (";
-  if (bytes.size() < 18) return std::string(kRead) + (bytes.empty() ? "empty)" : "too short for a bitmap file)");
+  if (bytes.size() < kBitmapFileHeaderSize + 4)
+    return std::string(kRead) + (bytes.empty() ? "empty)" : "too short for a bitmap file)");
   if (U16(bytes.data()) != 0x4D42) return std::string(kInvalid) + "it does not start with \"BM\")";
   const uint32_t bitsOffset = U32(bytes.data() + 10);
-  const uint32_t headerSize = U32(bytes.data() + 14);
-  const bool core = headerSize == 12;
-  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124)
+  const uint32_t headerSize = U32(bytes.data() + kBitmapFileHeaderSize);
+  if (!IsKnownDibHeaderSize(headerSize))
     return std::string(kInvalid) + "unknown header size " + std::to_string(headerSize) + ")";
-  if (bytes.size() < 14 + uint64_t{headerSize}) return std::string(kRead) + "the header is cut short)";
-  const uint8_t* h = bytes.data() + 14;
-  int64_t width, height;
-  int planes, bitCount;
-  uint32_t compression = 0, sizeImage = 0, colorsUsed = 0;
-  if (core) {
-    width = U16(h + 4);
-    height = U16(h + 6);
-    planes = U16(h + 8);
-    bitCount = U16(h + 10);
-  } else {
-    width = static_cast<int32_t>(U32(h + 4));
-    height = static_cast<int32_t>(U32(h + 8));
-    planes = U16(h + 12);
-    bitCount = U16(h + 14);
-    compression = U32(h + 16);
-    sizeImage = U32(h + 20);
-    colorsUsed = U32(h + 32);
-  }
-  if (planes != 1 || width <= 0 || height == 0) return std::string(kInvalid) + "no picture size)";
-  const bool knownDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 ||
-                          (!core && (bitCount == 16 || bitCount == 32));
-  if (!knownDepth) return std::string(kInvalid) + std::to_string(bitCount) + " bits per pixel)";
-  const bool runLength = compression == 1 || compression == 2;
-  if (compression > 3 || (compression == 1 && (bitCount != 8 || height < 0)) ||
-      (compression == 2 && (bitCount != 4 || height < 0)) || (compression == 3 && bitCount != 16 && bitCount != 32))
-    return std::string(kInvalid) + "unsupported compression)";
-  const int64_t rows = height < 0 ? -height : height;
-  if (width * rows > (int64_t{1} << 29) / 4) return std::string(kInvalid) + "too large)";
-  uint64_t tableBytes;
-  if (bitCount <= 8) {
-    const uint32_t most = 1u << bitCount;
-    if (colorsUsed > most) return std::string(kInvalid) + "colour table too long)";
-    tableBytes = uint64_t{core ? 3u : 4u} * (colorsUsed != 0 ? colorsUsed : most);
-  } else {
-    if (colorsUsed > 256) return std::string(kInvalid) + "colour table too long)";
-    tableBytes = uint64_t{4} * colorsUsed;
-  }
-  if (compression == 3 && headerSize == 40) tableBytes += 12;
-  uint64_t end = 14 + uint64_t{headerSize} + tableBytes;
+  if (bytes.size() < kBitmapFileHeaderSize + uint64_t{headerSize})
+    return std::string(kRead) + "the header is cut short)";
+  TDibLayout layout;
+  const std::string fault = ReadDibLayout(bytes.data() + kBitmapFileHeaderSize, layout);
+  if (!fault.empty()) return std::string(kInvalid) + fault + ")";
+  uint64_t end = kBitmapFileHeaderSize + uint64_t{headerSize} + layout.TableBytes;
   if (bitsOffset != 0) {
     if (bitsOffset < end) return std::string(kInvalid) + "the pixels start inside the header)";
     end = bitsOffset;
   }
-  if (runLength && sizeImage == 0) return std::string(kInvalid) + "compressed pixels of unknown size)";
-  const uint64_t stride = ((static_cast<uint64_t>(width) * static_cast<uint64_t>(bitCount) + 31) / 32) * 4;
-  end += runLength ? sizeImage : stride * static_cast<uint64_t>(rows);
-  if (end > bytes.size()) return std::string(kRead) + "the pixels are cut short)";
+  if (end + layout.PixelBytes() > bytes.size()) return std::string(kRead) + "the pixels are cut short)";
   return {};
 }
 
