@@ -13,6 +13,7 @@ The browser is $EBOOK_CHROMIUM, else chromium or chromium-browser on PATH.
 When there is none the test reports itself skipped (status 77), never passed.
 """
 import base64
+import ctypes
 import fcntl
 import json
 import os
@@ -31,6 +32,17 @@ SKIPPED = 77
 # Every wait ends by then; ctest's own limit is well above it.
 DEADLINE = time.monotonic() + 150
 STEP_SECONDS = 30
+
+
+def end_with_this_test():
+    """In a child before it runs: it is killed should this test die without ending it (a kill -9, say)."""
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+    except (OSError, AttributeError):
+        pass
+
+
+PR_SET_PDEATHSIG = 1
 
 
 class Failure(Exception):
@@ -131,7 +143,7 @@ class BookServer:
 
     def __init__(self, bookserve, book, extra=()):
         self.process = subprocess.Popen([bookserve, book, *extra], stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True)
+                                        stderr=subprocess.PIPE, text=True, preexec_fn=end_with_this_test)
         ready, _, _ = select.select([self.process.stdout], [], [], remaining())
         line = self.process.stdout.readline() if ready else ""
         found = re.fullmatch(r'Serving "(.*)" at (http://127\.0\.0\.1:(\d+)/)(.*)\n', line)
@@ -172,6 +184,7 @@ class Browser:
         child_in, self.write_fd, self.read_fd, child_out = high
 
         def attach_pipe():
+            end_with_this_test()
             os.dup2(child_in, 3)
             os.dup2(child_out, 4)
 
@@ -494,7 +507,7 @@ def main():
             servers.remove(server)
             server.stop()
             print(f"{name} (port {server.port}): {'ok' if len(checks.failures) == before else 'FAILED'}")
-    except Failure as problem:
+    except (Failure, Stopped) as problem:
         checks.failures.append(str(problem))
     finally:
         for server in servers:
