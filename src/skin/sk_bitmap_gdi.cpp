@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "skin/sk_bitmap.h"
+#include "runtime/scope_exit.h"
 #include "skin/sk_winapi.h"
 
 namespace {
@@ -169,10 +170,7 @@ HBITMAP TskBitmap::CreateBitmapHandle() const {
 void TskBitmap::LoadFromResource(const std::string& moduleFile, const std::string& resourceName) {
   HMODULE module = LoadLibraryExA(moduleFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) return;
-  struct TRelease {
-    HMODULE module;
-    ~TRelease() { FreeLibrary(module); }
-  } release{module};
+  const TScopeExit release([module] { FreeLibrary(module); });
 
   HRSRC resource = FindResourceA(module, resourceName.c_str(), MAKEINTRESOURCEA(2) /* RT_BITMAP */);
   if (resource == nullptr) return;
