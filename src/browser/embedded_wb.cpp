@@ -151,15 +151,6 @@ std::wstring ArgString(DISPPARAMS* params, UINT index) {
   return value;
 }
 
-template <class T>
-void ReleaseAndClear(T*& p) {
-  if (p != nullptr) {
-    T* q = p;
-    p = nullptr;
-    q->Release();
-  }
-}
-
 // ---- window procedure replacement --------------------------------------------------
 //
 // A host replaces the window procedure of its owner window and of its
@@ -346,12 +337,16 @@ class TAmbientDispatch : public TSitePart<IDispatch> {
 
 // The DWebBrowserEvents2 sink: its own identity (it is a dispatch interface
 // like the ambient one), its lifetime the site's.
-class TEventSink : public IDispatch {
+class TEventSink : public TComObject<TEventSink, IDispatch> {
  public:
+  static constexpr TInterfaceEntry<TEventSink> kInterfaces[] = {
+      {&IID_IUnknown, InterfaceOf<TEventSink, IDispatch>},
+      {&IID_IDispatch, InterfaceOf<TEventSink, IDispatch>},
+      {&DIID_DWebBrowserEvents2, InterfaceOf<TEventSink, IDispatch>},
+  };
+
   explicit TEventSink(TWBSite& site) : site_(site) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  IUnknown& LifetimeOwner();
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count != nullptr) *count = 0;
     return S_OK;
@@ -368,8 +363,11 @@ class TEventSink : public IDispatch {
   TWBSite& site_;
 };
 
-class TWBSite {
+// The site's identity is its client site; its parts share its count.
+class TWBSite final : public TComObject<TWBSite, IUnknown> {
  public:
+  static const TInterfaceEntry<TWBSite> kInterfaces[12];
+
   explicit TWBSite(TEmbeddedWB* host)
       : host_(host),
         clientSite_(*this),
@@ -382,38 +380,6 @@ class TWBSite {
         ambient_(*this),
         sink_(*this) {}
 
-  ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG Release() {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-  HRESULT QueryInterface(REFIID iid, void** out) {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *out = static_cast<IOleClientSite*>(&clientSite_);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-      *out = static_cast<IOleInPlaceSite*>(&inPlaceSite_);
-    } else if (iid == IID_IOleInPlaceFrame || iid == IID_IOleInPlaceUIWindow) {
-      *out = static_cast<IOleInPlaceFrame*>(&frame_);
-    } else if (iid == IID_IDocHostUIHandler || iid == IID_IDocHostUIHandler2) {
-      *out = static_cast<IDocHostUIHandler2*>(&uiHandler_);
-    } else if (iid == IID_IDocHostShowUI) {
-      *out = static_cast<IDocHostShowUI*>(&showUI_);
-    } else if (iid == IID_IOleCommandTarget) {
-      *out = static_cast<IOleCommandTarget*>(&commandTarget_);
-    } else if (iid == IID_IServiceProvider) {
-      *out = static_cast<IServiceProvider*>(&serviceProvider_);
-    } else if (iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(&ambient_);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-
   TEmbeddedWB* Host() const { return host_; }
   void Detach() { host_ = nullptr; }
   IOleClientSite* ClientSite() { return &clientSite_; }
@@ -421,9 +387,9 @@ class TWBSite {
   IOleInPlaceFrame* Frame() { return &frame_; }
 
  private:
+  friend class TComObject<TWBSite, IUnknown>;
   ~TWBSite() = default;
 
-  LONG refs_ = 1;
   TEmbeddedWB* host_;
   TClientSite clientSite_;
   TInPlaceSite inPlaceSite_;
@@ -434,6 +400,21 @@ class TWBSite {
   TServiceProvider serviceProvider_;
   TAmbientDispatch ambient_;
   TEventSink sink_;
+};
+
+const TInterfaceEntry<TWBSite> TWBSite::kInterfaces[12] = {
+    {&IID_IUnknown, [](TWBSite& s) -> IUnknown* { return &s.clientSite_; }},
+    {&IID_IOleClientSite, [](TWBSite& s) -> IUnknown* { return &s.clientSite_; }},
+    {&IID_IOleWindow, [](TWBSite& s) -> IUnknown* { return &s.inPlaceSite_; }},
+    {&IID_IOleInPlaceSite, [](TWBSite& s) -> IUnknown* { return &s.inPlaceSite_; }},
+    {&IID_IOleInPlaceFrame, [](TWBSite& s) -> IUnknown* { return &s.frame_; }},
+    {&IID_IOleInPlaceUIWindow, [](TWBSite& s) -> IUnknown* { return &s.frame_; }},
+    {&IID_IDocHostUIHandler, [](TWBSite& s) -> IUnknown* { return &s.uiHandler_; }},
+    {&IID_IDocHostUIHandler2, [](TWBSite& s) -> IUnknown* { return &s.uiHandler_; }},
+    {&IID_IDocHostShowUI, [](TWBSite& s) -> IUnknown* { return &s.showUI_; }},
+    {&IID_IOleCommandTarget, [](TWBSite& s) -> IUnknown* { return &s.commandTarget_; }},
+    {&IID_IServiceProvider, [](TWBSite& s) -> IUnknown* { return &s.serviceProvider_; }},
+    {&IID_IDispatch, [](TWBSite& s) -> IUnknown* { return &s.ambient_; }},
 };
 
 template <class I>
@@ -486,8 +467,7 @@ HRESULT TInPlaceSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWi
   if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr || info == nullptr) {
     return E_POINTER;
   }
-  *frame = site_.Frame();
-  (*frame)->AddRef();
+  *frame = TComPtr<IOleInPlaceFrame>(site_.Frame()).Detach();
   *document = nullptr;
   RECT client{};
   HWND top = nullptr;
@@ -509,10 +489,9 @@ HRESULT TInPlaceSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWi
 HRESULT TInPlaceSite::OnPosRectChange(const RECT* position) {
   TEmbeddedWB* host = Host();
   if (host == nullptr || position == nullptr || host->DefaultInterface() == nullptr) return S_OK;
-  IOleInPlaceObject* object = nullptr;
-  if (SUCCEEDED(host->DefaultInterface()->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&object)))) {
+  TComPtr<IOleInPlaceObject> object;
+  if (SUCCEEDED(host->DefaultInterface()->QueryInterface(IID_IOleInPlaceObject, object.PutVoid()))) {
     object->SetObjectRects(position, position);
-    object->Release();
   }
   return S_OK;
 }
@@ -798,28 +777,17 @@ HRESULT TAmbientDispatch::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, D
 
 // -- events
 
-HRESULT TEventSink::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-ULONG TEventSink::AddRef() { return site_.AddRef(); }
-ULONG TEventSink::Release() { return site_.Release(); }
+IUnknown& TEventSink::LifetimeOwner() { return site_; }
 
 HRESULT TEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   TEmbeddedWB* host = site_.Host();
   if (host == nullptr) return S_OK;
   try {
     switch (id) {
-      case 105:  // CommandStateChange(Command, Enable)
+      case DISPID_COMMANDSTATECHANGE:  // CommandStateChange(Command, Enable)
         if (host->OnCommandStateChange) host->OnCommandStateChange(host, ArgLong(params, 0), ArgLong(params, 1) != 0);
         break;
-      case 251: {  // NewWindow2(ppDisp, Cancel), both by reference
+      case DISPID_NEWWINDOW2: {  // NewWindow2(ppDisp, Cancel), both by reference
         VARIANT* dispArg = Arg(params, 0);
         VARIANT* cancelArg = Arg(params, 1);
         if (!host->OnNewWindow2 || dispArg == nullptr || cancelArg == nullptr) break;
@@ -829,13 +797,13 @@ HRESULT TEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
         *cancelArg->pboolVal = cancel ? VARIANT_TRUE : VARIANT_FALSE;
         break;
       }
-      case 252:  // NavigateComplete2(pDisp, URL)
+      case DISPID_NAVIGATECOMPLETE2:  // NavigateComplete2(pDisp, URL)
         if (host->OnNavigateComplete2) host->OnNavigateComplete2(host, ArgString(params, 1));
         break;
-      case 259:  // DocumentComplete(pDisp, URL)
+      case DISPID_DOCUMENTCOMPLETE:  // DocumentComplete(pDisp, URL)
         if (host->OnDocumentComplete) host->OnDocumentComplete(host);
         break;
-      case 113:  // TitleChange(Text)
+      case DISPID_TITLECHANGE:  // TitleChange(Text)
         if (host->OnTitleChange) host->OnTitleChange(host, ArgString(params, 0));
         break;
       default:
@@ -853,7 +821,7 @@ TEmbeddedWB::TEmbeddedWB(TComponent* owner) : TWinControl(owner) {
   oleInitialisation.Ensure();
   SetTabStop(true);
   SetfpExceptions(true);
-  site_ = new TWBSite(this);
+  site_ = TComPtr<TWBSite>::Adopt(new TWBSite(this));
   try {
     CreateControl();
   } catch (...) {
@@ -876,58 +844,49 @@ TEmbeddedWB::~TEmbeddedWB() {
 }
 
 void TEmbeddedWB::CreateControl() {
-  IOleObject* object = nullptr;
   if (PlatformBrowserRenders()) {
     if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                reinterpret_cast<void**>(&object)))) {
-      object = nullptr;
+                                oleObject_.PutVoid()))) {
+      oleObject_.Reset();
     }
   }
-  if (object == nullptr) Check(CreatePlainBrowser(&plain_, &object));
-  oleObject_ = object;
-  Check(oleObject_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser_)));
+  if (!oleObject_) Check(CreatePlainBrowser(&plain_, oleObject_.Put()));
+  Check(oleObject_->QueryInterface(IID_IWebBrowser2, browser_.PutVoid()));
   Check(oleObject_->SetClientSite(site_->ClientSite()));
-  IConnectionPointContainer* container = nullptr;
-  if (SUCCEEDED(oleObject_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
-    if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &eventPoint_))) {
-      if (FAILED(eventPoint_->Advise(site_->Sink(), &eventCookie_))) ReleaseAndClear(eventPoint_);
+  if (const auto container = oleObject_.Query<IConnectionPointContainer>(IID_IConnectionPointContainer)) {
+    if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, eventPoint_.Put()))) {
+      if (FAILED(eventPoint_->Advise(site_->Sink(), &eventCookie_))) eventPoint_.Reset();
+    } else {
+      eventPoint_.Reset();
     }
-    container->Release();
   }
 }
 
 void TEmbeddedWB::DestroyControl() {
   UnhookControl();
-  if (eventPoint_ != nullptr) {
+  if (eventPoint_) {
     eventPoint_->Unadvise(eventCookie_);
-    ReleaseAndClear(eventPoint_);
+    eventPoint_.Reset();
   }
-  if (oleObject_ != nullptr) {
-    IOleInPlaceObject* inPlace = nullptr;
-    if (SUCCEEDED(oleObject_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
-      inPlace->InPlaceDeactivate();
-      inPlace->Release();
-    }
+  if (oleObject_) {
+    if (const auto inPlace = oleObject_.Query<IOleInPlaceObject>(IID_IOleInPlaceObject)) inPlace->InPlaceDeactivate();
     oleObject_->Close(OLECLOSE_NOSAVE);
     oleObject_->SetClientSite(nullptr);
   }
   controlWindow_ = nullptr;
   activated_ = false;
-  ReleaseAndClear(browser_);
-  ReleaseAndClear(oleObject_);
+  browser_.Reset();
+  oleObject_.Reset();
   plain_ = nullptr;
-  if (site_ != nullptr) {
+  if (site_) {
     site_->Detach();
-    site_->Release();
-    site_ = nullptr;
+    site_.Reset();
   }
 }
 
 IOleClientSite* TEmbeddedWB::ClientSite() const {
-  if (site_ == nullptr) return nullptr;
-  IOleClientSite* site = site_->ClientSite();
-  site->AddRef();
-  return site;
+  if (!site_) return nullptr;
+  return TComPtr<IOleClientSite>(site_->ClientSite()).Detach();
 }
 
 void TEmbeddedWB::CreateParams(TCreateParams& params) {
@@ -944,30 +903,26 @@ void TEmbeddedWB::HandleCreated() {
 // The control lives in the host's window: it is activated in place whenever
 // that window exists and goes with it.
 void TEmbeddedWB::ActivateControl() {
-  if (activated_ || oleObject_ == nullptr || !HandleAllocated()) return;
+  if (activated_ || !oleObject_ || !HandleAllocated()) return;
   HWND window = Handle();
   RECT client{};
   GetClientRect(window, &client);
   Check(oleObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_->ClientSite(), 0, window, &client));
   activated_ = true;
-  IOleInPlaceObject* inPlace = nullptr;
-  if (SUCCEEDED(oleObject_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+  if (const auto inPlace = oleObject_.Query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
     HWND control = nullptr;
     if (SUCCEEDED(inPlace->GetWindow(&control))) controlWindow_ = control;
     inPlace->SetObjectRects(&client, &client);
-    inPlace->Release();
   }
   if (!IsLoading() && ownerWindow_ != nullptr) HookControl();
 }
 
 void TEmbeddedWB::ResizeControl() {
-  if (!activated_ || oleObject_ == nullptr || !HandleAllocated()) return;
+  if (!activated_ || !oleObject_ || !HandleAllocated()) return;
   RECT client{};
   GetClientRect(Handle(), &client);
-  IOleInPlaceObject* inPlace = nullptr;
-  if (SUCCEEDED(oleObject_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+  if (const auto inPlace = oleObject_.Query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
     inPlace->SetObjectRects(&client, &client);
-    inPlace->Release();
   }
 }
 
@@ -988,11 +943,9 @@ void TEmbeddedWB::WndProc(TMessage& message) {
       // The control's window dies with ours; deactivate it first so that it
       // is activated again in a new window.
       UnhookControl();
-      if (activated_ && oleObject_ != nullptr) {
-        IOleInPlaceObject* inPlace = nullptr;
-        if (SUCCEEDED(oleObject_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+      if (activated_ && oleObject_) {
+        if (const auto inPlace = oleObject_.Query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
           inPlace->InPlaceDeactivate();
-          inPlace->Release();
         }
       }
       activated_ = false;
@@ -1049,7 +1002,7 @@ std::wstring TEmbeddedWB::PropertyString(DISPID id) {
   if (browser_ == nullptr) return {};
   VARIANT result;
   VariantInit(&result);
-  Check(GetProperty(browser_, id, result));
+  Check(GetProperty(browser_.Get(), id, result));
   std::wstring text;
   VARIANT converted;
   VariantInit(&converted);
@@ -1061,30 +1014,29 @@ std::wstring TEmbeddedWB::PropertyString(DISPID id) {
   return text;
 }
 
-IDispatch* TEmbeddedWB::PropertyDispatch(DISPID id, bool mayBeNull) {
-  if (browser_ == nullptr) return nullptr;
+TComPtr<IDispatch> TEmbeddedWB::PropertyDispatch(DISPID id, bool mayBeNull) {
+  if (!browser_) return nullptr;
   VARIANT result;
   VariantInit(&result);
-  const HRESULT hr = GetProperty(browser_, id, result);
+  const HRESULT hr = GetProperty(browser_.Get(), id, result);
   if (FAILED(hr)) {
     if (mayBeNull) return nullptr;
     Check(hr);
   }
-  IDispatch* object = nullptr;
+  TComPtr<IDispatch> object;
   if (result.vt == VT_DISPATCH && result.pdispVal != nullptr) {
-    object = result.pdispVal;
-    object->AddRef();
+    object = TComPtr<IDispatch>(result.pdispVal);
   } else if (result.vt == VT_UNKNOWN && result.punkVal != nullptr) {
-    result.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
+    if (FAILED(result.punkVal->QueryInterface(IID_IDispatch, object.PutVoid()))) object.Reset();
   }
   VariantClear(&result);
   return object;
 }
 
-std::wstring TEmbeddedWB::LocationName() { return PropertyString(210); }
-std::wstring TEmbeddedWB::LocationURL() { return PropertyString(211); }
-IDispatch* TEmbeddedWB::Application() { return PropertyDispatch(200, false); }
-IDispatch* TEmbeddedWB::Document() { return PropertyDispatch(203, true); }
+std::wstring TEmbeddedWB::LocationName() { return PropertyString(kDispidLocationName); }
+std::wstring TEmbeddedWB::LocationURL() { return PropertyString(kDispidLocationURL); }
+IDispatch* TEmbeddedWB::Application() { return PropertyDispatch(kDispidApplication, false).Detach(); }
+IDispatch* TEmbeddedWB::Document() { return PropertyDispatch(kDispidDocument, true).Detach(); }
 
 // ---- options
 
@@ -1096,14 +1048,10 @@ void TEmbeddedWB::RecomputeValues() {
 // The browser reads the ambient download-control flags again when told
 // they changed.
 void TEmbeddedWB::NotifyDownloadControl() {
-  IDispatch* application = PropertyDispatch(200, true);
-  if (application == nullptr) return;
-  IOleControl* control = nullptr;
-  if (SUCCEEDED(application->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control)))) {
+  const TComPtr<IDispatch> application = PropertyDispatch(kDispidApplication, true);
+  if (const auto control = application.Query<IOleControl>(IID_IOleControl)) {
     control->OnAmbientPropertyChange(kDispidAmbientDlControl);
-    control->Release();
   }
-  application->Release();
 }
 
 void TEmbeddedWB::SetDownloadOptions(TDownloadControlOptions options) {
@@ -1203,16 +1151,9 @@ bool TEmbeddedWB::OfferKey(MSG& message) {
   offered.lParam = message.lParam;
   offered.time = static_cast<DWORD>(GetMessageTime());
   offered.pt = message.pt;
-  IDispatch* application = PropertyDispatch(200, true);
-  if (application == nullptr) return false;
-  bool consumed = false;
-  IOleInPlaceActiveObject* active = nullptr;
-  if (SUCCEEDED(application->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active)))) {
-    consumed = active->TranslateAccelerator(&offered) == S_OK;
-    active->Release();
-  }
-  application->Release();
-  return consumed;
+  const TComPtr<IDispatch> application = PropertyDispatch(kDispidApplication, true);
+  const auto active = application.Query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+  return active && active->TranslateAccelerator(&offered) == S_OK;
 }
 
 LRESULT CALLBACK TEmbeddedWB::ControlFilter(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -1350,19 +1291,15 @@ void TEmbeddedWB::SetPageSetupPending(bool value) { pageSetupPending = value; }
 
 void TEmbeddedWB::ExecDocumentCommand(int command, int option) {
   try {
-    IDispatch* document = PropertyDispatch(203, true);
-    if (document == nullptr) return;
-    IOleCommandTarget* target = nullptr;
-    if (SUCCEEDED(document->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(&target)))) {
+    const TComPtr<IDispatch> document = PropertyDispatch(kDispidDocument, true);
+    if (const auto target = document.Query<IOleCommandTarget>(IID_IOleCommandTarget)) {
       VARIANT in;
       VARIANT out;
       VariantInit(&in);
       VariantInit(&out);
       target->Exec(nullptr, static_cast<DWORD>(command), static_cast<DWORD>(option), &in, &out);
       VariantClear(&out);
-      target->Release();
     }
-    document->Release();
   } catch (...) {
     // A failing print or page setup is the browser's to report.
   }

@@ -17,8 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "browser/com_ptr.h"
 #include "browser/plain_html.h"
+#include "browser/web_browser_ids.h"
+#include "forms/graphics.h"
 #include "runtime/ansi.h"
+#include "runtime/scope_exit.h"
 #include "runtime/sockets.h"
 
 namespace {
@@ -28,7 +32,6 @@ constexpr int kConnectTimeoutMs = 10000;
 constexpr int kReceiveTimeoutMs = 30000;
 constexpr int kMargin = 8;
 constexpr int kMaxRedirects = 5;
-constexpr DISPID kDispidAmbientDlControl = -5512;
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
@@ -129,30 +132,17 @@ struct TFragment {
 class TPlainBrowserObject;
 
 // The document: the page's command target for page setup and printing.
-class TPlainDocument final : public IDispatch, public IOleCommandTarget {
+class TPlainDocument final : public TComObject<TPlainDocument, IDispatch, IOleCommandTarget> {
  public:
+  static constexpr TInterfaceEntry<TPlainDocument> kInterfaces[] = {
+      {&IID_IUnknown, InterfaceOf<TPlainDocument, IDispatch>},
+      {&IID_IDispatch, InterfaceOf<TPlainDocument, IDispatch>},
+      {&IID_IOleCommandTarget, InterfaceOf<TPlainDocument, IOleCommandTarget>},
+  };
+
   explicit TPlainDocument(TPlainBrowserObject* browser) : browser_(browser) {}
   void Detach() { browser_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-    } else if (iid == IID_IOleCommandTarget) {
-      *out = static_cast<IOleCommandTarget*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count != nullptr) *count = 0;
     return S_OK;
@@ -176,17 +166,21 @@ class TPlainDocument final : public IDispatch, public IOleCommandTarget {
   HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD option, VARIANT* in, VARIANT* out) override;
 
  private:
+  friend class TComObject<TPlainDocument, IDispatch, IOleCommandTarget>;
   ~TPlainDocument() = default;
-  LONG refs_ = 1;
   TPlainBrowserObject* browser_;
 };
 
-class TPlainConnectionPoint final : public IConnectionPoint {
+// Part of the browser object: its references are the browser's.
+class TPlainConnectionPoint final : public TComObject<TPlainConnectionPoint, IConnectionPoint> {
  public:
+  static constexpr TInterfaceEntry<TPlainConnectionPoint> kInterfaces[] = {
+      {&IID_IUnknown, InterfaceOf<TPlainConnectionPoint, IConnectionPoint>},
+      {&IID_IConnectionPoint, InterfaceOf<TPlainConnectionPoint, IConnectionPoint>},
+  };
+
   explicit TPlainConnectionPoint(TPlainBrowserObject& browser) : browser_(browser) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  IUnknown& LifetimeOwner();
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
     if (iid == nullptr) return E_POINTER;
     *iid = DIID_DWebBrowserEvents2;
@@ -207,14 +201,25 @@ class TPlainConnectionPoint final : public IConnectionPoint {
 #define PB_NOTIMPL(signature) \
   HRESULT STDMETHODCALLTYPE signature override { return E_NOTIMPL; }
 
-class TPlainBrowserObject final : public TPlainBrowser,
-                                  public IWebBrowser2,
-                                  public IOleObject,
-                                  public IOleInPlaceObject,
-                                  public IOleInPlaceActiveObject,
-                                  public IOleControl,
-                                  public IConnectionPointContainer {
+using TPlainBrowserCom = TComObject<TPlainBrowserObject, IWebBrowser2, IOleObject, IOleInPlaceObject,
+                                    IOleInPlaceActiveObject, IOleControl, IConnectionPointContainer>;
+
+class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom {
  public:
+  static constexpr TInterfaceEntry<TPlainBrowserObject> kInterfaces[] = {
+      {&IID_IUnknown, InterfaceOf<TPlainBrowserObject, IWebBrowser2>},
+      {&IID_IDispatch, InterfaceOf<TPlainBrowserObject, IWebBrowser2>},
+      {&IID_IWebBrowser, InterfaceOf<TPlainBrowserObject, IWebBrowser2>},
+      {&IID_IWebBrowserApp, InterfaceOf<TPlainBrowserObject, IWebBrowser2>},
+      {&IID_IWebBrowser2, InterfaceOf<TPlainBrowserObject, IWebBrowser2>},
+      {&IID_IOleObject, InterfaceOf<TPlainBrowserObject, IOleObject>},
+      {&IID_IOleWindow, InterfaceOf<TPlainBrowserObject, IOleInPlaceObject>},
+      {&IID_IOleInPlaceObject, InterfaceOf<TPlainBrowserObject, IOleInPlaceObject>},
+      {&IID_IOleInPlaceActiveObject, InterfaceOf<TPlainBrowserObject, IOleInPlaceActiveObject>},
+      {&IID_IOleControl, InterfaceOf<TPlainBrowserObject, IOleControl>},
+      {&IID_IConnectionPointContainer, InterfaceOf<TPlainBrowserObject, IConnectionPointContainer>},
+  };
+
   TPlainBrowserObject() : point_(*this) {}
 
   // ---- TPlainBrowser
@@ -234,36 +239,6 @@ class TPlainBrowserObject final : public TPlainBrowser,
   uint32_t HostFlags() const override { return hostFlags_; }
   int ScrollPosition() const override { return scroll_; }
   int PrintCount() const override { return printCount_; }
-
-  // ---- IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser || iid == IID_IWebBrowserApp ||
-        iid == IID_IWebBrowser2) {
-      *out = static_cast<IWebBrowser2*>(this);
-    } else if (iid == IID_IOleObject) {
-      *out = static_cast<IOleObject*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-      *out = static_cast<IOleInPlaceObject*>(this);
-    } else if (iid == IID_IOleInPlaceActiveObject) {
-      *out = static_cast<IOleInPlaceActiveObject*>(this);
-    } else if (iid == IID_IOleControl) {
-      *out = static_cast<IOleControl*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   // ---- IDispatch: property reads by dispatch id
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -289,8 +264,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
   HRESULT STDMETHODCALLTYPE Stop() override;
   HRESULT STDMETHODCALLTYPE get_Application(IDispatch** object) override {
     if (object == nullptr) return E_POINTER;
-    *object = static_cast<IWebBrowser2*>(this);
-    AddRef();
+    *object = KeepAlive().Detach();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** object) override { return get_Application(object); }
@@ -300,8 +274,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
   }
   HRESULT STDMETHODCALLTYPE get_Document(IDispatch** object) override {
     if (object == nullptr) return E_POINTER;
-    *object = document_;
-    if (document_ != nullptr) document_->AddRef();
+    *object = TComPtr<IDispatch>(document_.Get()).Detach();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_TopLevelContainer(VARIANT_BOOL* value) override {
@@ -395,8 +368,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
   HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override {
     if (site == nullptr) return E_POINTER;
-    *site = site_;
-    if (site_ != nullptr) site_->AddRef();
+    *site = TComPtr<IOleClientSite>(site_).Detach();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
@@ -481,8 +453,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
     if (point == nullptr) return E_POINTER;
     *point = nullptr;
     if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
-    *point = &point_;
-    point_.AddRef();
+    *point = TComPtr<IConnectionPoint>(&point_).Detach();
     return S_OK;
   }
 
@@ -493,7 +464,12 @@ class TPlainBrowserObject final : public TPlainBrowser,
   HRESULT Print(DWORD option);
 
  private:
+  friend TPlainBrowserCom;
   ~TPlainBrowserObject();
+
+  // A reference that keeps the browser alive while it calls out (a handler
+  // may free the host and with it the host's reference).
+  TComPtr<IWebBrowser2> KeepAlive() { return TComPtr<IWebBrowser2>(this); }
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -516,14 +492,13 @@ class TPlainBrowserObject final : public TPlainBrowser,
   int LinkAt(POINT point) const;
   HFONT FontFor(int index);
 
-  LONG refs_ = 1;
   TPlainConnectionPoint point_;
-  IOleClientSite* site_ = nullptr;
-  IOleInPlaceSite* inPlaceSite_ = nullptr;
+  TComPtr<IOleClientSite> site_;
+  TComPtr<IOleInPlaceSite> inPlaceSite_;
   HWND window_ = nullptr;
   SIZEL extent_{};
   int frozen_ = 0;
-  std::map<DWORD, IDispatch*> sinks_;
+  std::map<DWORD, TComPtr<IDispatch>> sinks_;
   DWORD nextCookie_ = 1;
 
   std::vector<std::wstring> history_;
@@ -531,7 +506,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
   std::wstring url_;
   std::wstring title_;
   THtmlPage page_;
-  TPlainDocument* document_ = nullptr;
+  TComPtr<TPlainDocument> document_;
 
   std::shared_ptr<TFetch> current_;
   std::vector<std::pair<unsigned, std::thread>> workers_;
@@ -551,18 +526,7 @@ class TPlainBrowserObject final : public TPlainBrowser,
 
 // ---- connection point
 
-HRESULT TPlainConnectionPoint::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-    *out = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-ULONG TPlainConnectionPoint::AddRef() { return static_cast<IWebBrowser2&>(browser_).AddRef(); }
-ULONG TPlainConnectionPoint::Release() { return static_cast<IWebBrowser2&>(browser_).Release(); }
+IUnknown& TPlainConnectionPoint::LifetimeOwner() { return static_cast<IWebBrowser2&>(browser_); }
 HRESULT TPlainConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
   return static_cast<IWebBrowser2&>(browser_).QueryInterface(IID_IConnectionPointContainer,
                                                              reinterpret_cast<void**>(container));
@@ -593,13 +557,13 @@ TPlainBrowserObject::~TPlainBrowserObject() {
     window_ = nullptr;  // no message reaches this object any more
     DestroyWindow(window);
   }
-  for (auto& [cookie, sink] : sinks_) sink->Release();
-  if (document_ != nullptr) {
+  sinks_.clear();
+  if (document_) {
     document_->Detach();
-    document_->Release();
+    document_.Reset();
   }
-  if (inPlaceSite_ != nullptr) inPlaceSite_->Release();
-  if (site_ != nullptr) site_->Release();
+  inPlaceSite_.Reset();
+  site_.Reset();
   for (HFONT font : fonts_) {
     if (font != nullptr) DeleteObject(font);
   }
@@ -607,22 +571,21 @@ TPlainBrowserObject::~TPlainBrowserObject() {
 
 HRESULT TPlainBrowserObject::AddSink(IUnknown* sink, DWORD* cookie) {
   if (sink == nullptr || cookie == nullptr) return E_POINTER;
-  IDispatch* dispatch = nullptr;
-  if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&dispatch))) &&
-      FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+  TComPtr<IDispatch> dispatch;
+  if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, dispatch.PutVoid())) &&
+      FAILED(sink->QueryInterface(IID_IDispatch, dispatch.PutVoid()))) {
     return CONNECT_E_CANNOTCONNECT;
   }
   *cookie = nextCookie_++;
-  sinks_[*cookie] = dispatch;
+  sinks_[*cookie] = std::move(dispatch);
   return S_OK;
 }
 
 HRESULT TPlainBrowserObject::RemoveSink(DWORD cookie) {
   auto found = sinks_.find(cookie);
   if (found == sinks_.end()) return CONNECT_E_NOCONNECTION;
-  IDispatch* sink = found->second;
+  const TComPtr<IDispatch> sink = std::move(found->second);  // released after the list forgot it
   sinks_.erase(found);
-  sink->Release();
   return S_OK;
 }
 
@@ -630,15 +593,12 @@ HRESULT TPlainBrowserObject::RemoveSink(DWORD cookie) {
 // browser kept alive while they run (a handler may free the host).
 void TPlainBrowserObject::Fire(DISPID id, VARIANT* args, UINT count) {
   if (frozen_ > 0 || sinks_.empty()) return;
-  std::vector<IDispatch*> sinks;
-  for (auto& [cookie, sink] : sinks_) {
-    sink->AddRef();
-    sinks.push_back(sink);
-  }
+  std::vector<TComPtr<IDispatch>> sinks;
+  for (auto& [cookie, sink] : sinks_) sinks.push_back(sink);
   DISPPARAMS params{args, nullptr, count, 0};
-  for (IDispatch* sink : sinks) {
+  for (TComPtr<IDispatch>& sink : sinks) {
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    sink->Release();
+    sink.Reset();
   }
 }
 
@@ -651,7 +611,7 @@ void TPlainBrowserObject::FireCommandStates() {
     args[1].lVal = command;
     args[0].vt = VT_BOOL;
     args[0].boolVal = enable ? VARIANT_TRUE : VARIANT_FALSE;
-    Fire(105, args, 2);
+    Fire(DISPID_COMMANDSTATECHANGE, args, 2);
   }
 }
 
@@ -661,16 +621,16 @@ HRESULT TPlainBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPAR
   if (result == nullptr) return E_POINTER;
   VariantInit(result);
   switch (id) {
-    case 200:
+    case kDispidApplication:
       result->vt = VT_DISPATCH;
       return get_Application(&result->pdispVal);
-    case 203:
+    case kDispidDocument:
       result->vt = VT_DISPATCH;
       return get_Document(&result->pdispVal);
-    case 210:
+    case kDispidLocationName:
       result->vt = VT_BSTR;
       return get_LocationName(&result->bstrVal);
-    case 211:
+    case kDispidLocationURL:
       result->vt = VT_BSTR;
       return get_LocationURL(&result->bstrVal);
     default:
@@ -679,9 +639,8 @@ HRESULT TPlainBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPAR
 }
 
 void TPlainBrowserObject::ReadDownloadControl() {
-  if (site_ == nullptr) return;
-  IDispatch* ambient = nullptr;
-  if (FAILED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient)))) return;
+  const auto ambient = site_.Query<IDispatch>(IID_IDispatch);
+  if (!ambient) return;
   VARIANT value;
   VariantInit(&value);
   DISPPARAMS none{nullptr, nullptr, 0, 0};
@@ -691,29 +650,22 @@ void TPlainBrowserObject::ReadDownloadControl() {
     downloadControl_ = static_cast<uint32_t>(value.lVal);
   }
   VariantClear(&value);
-  ambient->Release();
 }
 
 void TPlainBrowserObject::ReadHostFlags() {
-  if (site_ == nullptr) return;
-  IDocHostUIHandler* handler = nullptr;
-  if (FAILED(site_->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&handler)))) return;
+  const auto handler = site_.Query<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  if (!handler) return;
   DOCHOSTUIINFO info{};
   info.cbSize = sizeof info;
   if (SUCCEEDED(handler->GetHostInfo(&info))) hostFlags_ = info.dwFlags;
-  handler->Release();
 }
 
 HRESULT TPlainBrowserObject::SetClientSite(IOleClientSite* site) {
-  if (site != nullptr) site->AddRef();
-  if (inPlaceSite_ != nullptr) {
-    inPlaceSite_->Release();
-    inPlaceSite_ = nullptr;
-  }
-  if (site_ != nullptr) site_->Release();
-  site_ = site;
-  if (site_ != nullptr) {
-    site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite_));
+  TComPtr<IOleClientSite> newSite(site);
+  inPlaceSite_.Reset();
+  site_ = std::move(newSite);
+  if (site_) {
+    inPlaceSite_ = site_.Query<IOleInPlaceSite>(IID_IOleInPlaceSite);
     ReadDownloadControl();
   }
   return S_OK;
@@ -727,7 +679,7 @@ HRESULT TPlainBrowserObject::Close(DWORD) {
 }
 
 HRESULT TPlainBrowserObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) {
-  if (site != nullptr && site != site_) SetClientSite(site);
+  if (site != nullptr && site != site_.Get()) SetClientSite(site);
   switch (verb) {
     case OLEIVERB_PRIMARY:
     case OLEIVERB_SHOW:
@@ -752,18 +704,14 @@ HRESULT TPlainBrowserObject::Activate(HWND parent, const RECT* position) {
   if (inPlaceSite_->CanInPlaceActivate() != S_OK) return E_FAIL;
   inPlaceSite_->OnInPlaceActivate();
   if (parent == nullptr && FAILED(inPlaceSite_->GetWindow(&parent))) return E_FAIL;
-  IOleInPlaceFrame* frame = nullptr;
-  IOleInPlaceUIWindow* document = nullptr;
+  TComPtr<IOleInPlaceFrame> frame;
+  TComPtr<IOleInPlaceUIWindow> document;
   RECT where{};
   RECT clip{};
   OLEINPLACEFRAMEINFO info{};
   info.cb = sizeof info;
-  if (SUCCEEDED(inPlaceSite_->GetWindowContext(&frame, &document, &where, &clip, &info))) {
-    if (frame != nullptr) {
-      frame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), L"PlainBrowser");
-      frame->Release();
-    }
-    if (document != nullptr) document->Release();
+  if (SUCCEEDED(inPlaceSite_->GetWindowContext(frame.Put(), document.Put(), &where, &clip, &info)) && frame) {
+    frame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), L"PlainBrowser");
   }
   if (position != nullptr) where = *position;
   ReadHostFlags();
@@ -942,23 +890,23 @@ void TPlainBrowserObject::ShowPage(const std::wstring& url, THtmlPage page, int 
   url_ = url;
   page_ = std::move(page);
   title_ = page_.Title.empty() ? url_ : page_.Title;
-  if (document_ == nullptr) document_ = new TPlainDocument(this);
+  if (!document_) document_ = TComPtr<TPlainDocument>::Adopt(new TPlainDocument(this));
   scroll_ = 0;
   pressedLink_ = -1;
   Layout();
   if (window_ != nullptr) InvalidateRect(window_, nullptr, TRUE);
 
   // The events, in the order the platform's browser raises them.
-  AddRef();
+  const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
   FireCommandStates();
   {
     VARIANT args[1];
     args[0].vt = VT_BSTR;
     args[0].bstrVal = ToBstr(title_);
-    Fire(113, args, 1);
+    Fire(DISPID_TITLECHANGE, args, 1);
     SysFreeString(args[0].bstrVal);
   }
-  for (DISPID id : {DISPID(252), DISPID(259)}) {
+  for (DISPID id : {DISPID(DISPID_NAVIGATECOMPLETE2), DISPID(DISPID_DOCUMENTCOMPLETE)}) {
     VARIANT address;
     address.vt = VT_BSTR;
     address.bstrVal = ToBstr(url_);
@@ -970,7 +918,6 @@ void TPlainBrowserObject::ShowPage(const std::wstring& url, THtmlPage page, int 
     Fire(id, args, 2);
     SysFreeString(address.bstrVal);
   }
-  Release();
 }
 
 void TPlainBrowserObject::FollowLink(int index) {
@@ -986,35 +933,28 @@ void TPlainBrowserObject::FollowLink(int index) {
   if (!href.empty() && href[0] == L'#') return;  // same page
   if (!target.empty() && target != L"_self" && target != L"_top" && target != L"_parent") {
     // Ask the container for the browser of the new window.
-    IDispatch* other = nullptr;
+    TComPtr<IDispatch> other;
     VARIANT_BOOL cancel = VARIANT_FALSE;
     VARIANT args[2];
     args[1].vt = VT_BYREF | VT_DISPATCH;  // ppDisp
-    args[1].ppdispVal = &other;
+    args[1].ppdispVal = other.Put();
     args[0].vt = VT_BYREF | VT_BOOL;  // Cancel
     args[0].pboolVal = &cancel;
-    AddRef();
-    Fire(251, args, 2);
-    if (cancel != VARIANT_FALSE) {
-      if (other != nullptr) other->Release();
-      Release();
-      return;
-    }
-    if (other != nullptr) {
-      IWebBrowser2* browser = nullptr;
-      if (SUCCEEDED(other->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
-        BSTR text = ToBstr(url);
-        VARIANT empty;
-        VariantInit(&empty);
-        browser->Navigate(text, &empty, &empty, &empty, &empty);
-        SysFreeString(text);
-        browser->Release();
+    {
+      const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
+      Fire(DISPID_NEWWINDOW2, args, 2);
+      if (cancel != VARIANT_FALSE) return;
+      if (other) {
+        if (const auto browser = other.Query<IWebBrowser2>(IID_IWebBrowser2)) {
+          BSTR text = ToBstr(url);
+          VARIANT empty;
+          VariantInit(&empty);
+          browser->Navigate(text, &empty, &empty, &empty, &empty);
+          SysFreeString(text);
+        }
+        return;
       }
-      other->Release();
-      Release();
-      return;
     }
-    Release();
     // Without a new window the page opens here.
   }
   StartNavigation(url, -1, 0);
@@ -1025,13 +965,8 @@ void TPlainBrowserObject::FollowLink(int index) {
 HRESULT TPlainBrowserObject::TranslateAccelerator(LPMSG message) {
   if (message == nullptr) return E_INVALIDARG;
   // The container has the first say over every accelerator.
-  if (site_ != nullptr) {
-    IDocHostUIHandler* handler = nullptr;
-    if (SUCCEEDED(site_->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&handler)))) {
-      const HRESULT hr = handler->TranslateAccelerator(message, &CGID_MSHTML, 0);
-      handler->Release();
-      if (hr == S_OK) return S_OK;
-    }
+  if (const auto handler = site_.Query<IDocHostUIHandler>(IID_IDocHostUIHandler)) {
+    if (handler->TranslateAccelerator(message, &CGID_MSHTML, 0) == S_OK) return S_OK;
   }
   if (message->message == WM_KEYDOWN && ScrollKey(message->wParam)) return S_OK;
   return S_FALSE;
@@ -1087,7 +1022,8 @@ void TPlainBrowserObject::Layout() {
   GetClientRect(window_, &client);
   const int right = std::max(static_cast<int>(client.right) - kMargin, kMargin + 40);
   HDC dc = GetDC(window_);
-  HGDIOBJ oldFont = SelectObject(dc, FontFor(0));
+  const TScopeExit releaseDc([this, dc] { ReleaseDC(window_, dc); });
+  const TSelectObject selectFont(dc, FontFor(0));
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int normalHeight = static_cast<int>(metrics.tmHeight);
@@ -1163,8 +1099,6 @@ void TPlainBrowserObject::Layout() {
   }
   if (x > kMargin || lineHeight > 0) endLine(0);
   documentHeight_ = y + kMargin;
-  SelectObject(dc, oldFont);
-  ReleaseDC(window_, dc);
 
   SCROLLINFO info{};
   info.cbSize = sizeof info;
@@ -1193,25 +1127,22 @@ void TPlainBrowserObject::Paint(HDC dc) {
   GetClientRect(window_, &client);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ oldFont = SelectObject(dc, FontFor(0));
-  HBRUSH highlight = CreateSolidBrush(RGB(255, 255, 0));
+  const TGdiBrush highlight = SolidBrush(RGB(255, 255, 0));
+  const TGdiBrush linkInk = SolidBrush(RGB(0, 0, 238));
+  const TSelectObject selectFont(dc, FontFor(0));
   for (const TFragment& fragment : fragments_) {
     RECT r = fragment.Rect;
     OffsetRect(&r, 0, -scroll_);
     if (r.bottom < 0 || r.top > client.bottom) continue;
-    if (fragment.Highlight) FillRect(dc, &r, highlight);
+    if (fragment.Highlight) FillRect(dc, &r, highlight.Get());
     SelectObject(dc, FontFor(fragment.Font));
     SetTextColor(dc, fragment.Link >= 0 ? RGB(0, 0, 238) : RGB(0, 0, 0));
     TextOutW(dc, r.left, r.top, fragment.Text.c_str(), static_cast<int>(fragment.Text.size()));
     if (fragment.Link >= 0) {
       RECT underline{r.left, r.bottom - 2, r.right, r.bottom - 1};
-      HBRUSH blue = CreateSolidBrush(RGB(0, 0, 238));
-      FillRect(dc, &underline, blue);
-      DeleteObject(blue);
+      FillRect(dc, &underline, linkInk.Get());
     }
   }
-  DeleteObject(highlight);
-  SelectObject(dc, oldFont);
 }
 
 std::wstring TPlainBrowserObject::PageText() const {
@@ -1336,9 +1267,8 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
       const bool follow = link >= 0 && link == pressedLink_;
       pressedLink_ = -1;
       if (follow) {
-        AddRef();
+        const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
         FollowLink(link);
-        Release();
       }
       return 0;
     }
@@ -1351,11 +1281,11 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
         return TRUE;
       }
       break;
-    case kFetchDone:
-      AddRef();
+    case kFetchDone: {
+      const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
       FetchDone(static_cast<unsigned>(lParam));
-      Release();
       return 0;
+    }
     case WM_DESTROY:
       // Closed from outside (a page's close request the container let
       // through): the browser has no window any more.
@@ -1441,7 +1371,7 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
                         static_cast<LONG>(pageSetup_.Bottom * 100 + 0.5)};
   setup.lpfnPageSetupHook = &PageSetupHook;
   setup.lCustData = reinterpret_cast<LPARAM>(&data);
-  AddRef();
+  const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
   const BOOL confirmed = PageSetupDlgW(&setup);
   if (confirmed) {
     // The dialog answers in the unit it was asked for, except where it
@@ -1463,7 +1393,6 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
   }
   if (setup.hDevMode != nullptr) GlobalFree(setup.hDevMode);
   if (setup.hDevNames != nullptr) GlobalFree(setup.hDevNames);
-  Release();
   return confirmed ? S_OK : OLECMDERR_E_CANCELED;
 }
 
@@ -1491,9 +1420,9 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
     const int left = static_cast<int>(pageSetup_.Left / 25.4 * GetDeviceCaps(dc, LOGPIXELSX));
     const int top = static_cast<int>(pageSetup_.Top / 25.4 * dpi);
     const int bottom = pageHeight - static_cast<int>(pageSetup_.Bottom / 25.4 * dpi);
-    HFONT font = CreateFontW(-MulDiv(11, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS,
-                             L"Arial");
+    const TGdiFont font(CreateFontW(-MulDiv(11, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    VARIABLE_PITCH | FF_SWISS, L"Arial"));
     const int lineHeight = MulDiv(14, dpi, 72);
     size_t start = 0;
     bool pageOpen = false;
@@ -1503,7 +1432,7 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
       if (end == std::wstring::npos) end = text.size();
       if (!pageOpen) {
         StartPage(dc);
-        SelectObject(dc, font);
+        SelectObject(dc, font.Get());
         pageOpen = true;
         y = top;
       }
@@ -1517,7 +1446,6 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
     }
     if (pageOpen) EndPage(dc);
     EndDoc(dc);
-    DeleteObject(font);
     ++printCount_;
   } else {
     result = E_FAIL;
@@ -1535,13 +1463,9 @@ const CLSID kHtmlDocumentClass = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00,
 
 bool PlatformBrowserRenders() {
   static const bool renders = [] {
-    IUnknown* document = nullptr;
-    if (FAILED(CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                reinterpret_cast<void**>(&document)))) {
-      return false;
-    }
-    document->Release();
-    return true;
+    TComPtr<IUnknown> document;
+    return SUCCEEDED(
+        CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, document.PutVoid()));
   }();
   return renders;
 }
