@@ -158,3 +158,24 @@ class TComObject : public TInterfaces... {
   TSelf& Self() { return static_cast<TSelf&>(*this); }
   LONG refs_ = 1;  // a new object starts with its creator's reference
 };
+
+// A dispatch interface that is called by dispatch id only: no type
+// information, no names. Use it in place of the interface itself in a
+// TComObject's list (TNamelessDispatch<IDispatch>, or a dual interface).
+template <class TInterface>
+class TNamelessDispatch : public TInterface {
+ public:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count != nullptr) *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+
+ protected:
+  TNamelessDispatch() = default;
+  ~TNamelessDispatch() = default;
+};

@@ -14,3 +14,8 @@ inline constexpr DISPID kDispidLocationName = 210;
 inline constexpr DISPID kDispidLocationURL = 211;
 
 inline constexpr DISPID kDispidAmbientDlControl = -5512;
+
+// The header and footer fields of the browser's own page-setup dialog (the
+// plain browser adds them to the platform's dialog under the same ids).
+inline constexpr int kPageSetupHeaderId = 8147;
+inline constexpr int kPageSetupFooterId = 8149;
