@@ -15,6 +15,7 @@
 
 #include "forms/components.h"
 #include "runtime/streams.h"
+#include "skin/sk_gdi_guards.h"
 #include "skin/sk_utils.h"
 
 EBOOK_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
@@ -188,60 +189,7 @@ class TPen : public TGraphicsObject {
 
 class TGraphic;
 
-// Saves a device context's state (origin, clipping, selected objects) for
-// a scope and restores it when the scope ends, however it ends.
-class TSavedDC {
- public:
-  explicit TSavedDC(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-  ~TSavedDC() { RestoreDC(dc_, saved_); }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
- private:
-  HDC dc_;
-  int saved_;
-};
-
-// Owns one GDI object (pen, brush, font, bitmap) made by hand and deletes it
-// when the scope ends. Declare it before any TSelectObject that selects it, so
-// that the object has left the context before it is deleted.
-template <class THandle>
-class TGdiObject {
- public:
-  explicit TGdiObject(THandle handle) noexcept : handle_(handle) {}
-  ~TGdiObject() {
-    if (handle_ != nullptr) DeleteObject(handle_);
-  }
-  TGdiObject(const TGdiObject&) = delete;
-  TGdiObject& operator=(const TGdiObject&) = delete;
-  THandle Get() const noexcept { return handle_; }
-
- private:
-  THandle handle_;
-};
-using TGdiPen = TGdiObject<HPEN>;
-using TGdiBrush = TGdiObject<HBRUSH>;
-using TGdiFont = TGdiObject<HFONT>;
-
-inline TGdiPen SolidPen(COLORREF colour, int width = 1) { return TGdiPen(CreatePen(PS_SOLID, width, colour)); }
-inline TGdiBrush SolidBrush(COLORREF colour) { return TGdiBrush(CreateSolidBrush(colour)); }
-
-// Selects an object into a device context for a scope and selects back what
-// was there before when the scope ends. A null object selects nothing.
-class TSelectObject {
- public:
-  TSelectObject(HDC dc, HGDIOBJ object) noexcept
-      : dc_(dc), previous_(object != nullptr ? SelectObject(dc, object) : nullptr) {}
-  ~TSelectObject() {
-    if (previous_ != nullptr) SelectObject(dc_, previous_);
-  }
-  TSelectObject(const TSelectObject&) = delete;
-  TSelectObject& operator=(const TSelectObject&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
+// TSavedDC and the GDI object and selection guards: skin/sk_gdi_guards.h.
 
 // Draws on a device context with its own font, brush and pen. The objects
 // are selected on first use and the context's previous objects are selected

@@ -17,8 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "skin/sk_bitmap.h"
 #include "runtime/scope_exit.h"
+#include "skin/sk_bitmap.h"
+#include "skin/sk_gdi_guards.h"
 #include "skin/sk_winapi.h"
 
 namespace {
@@ -135,9 +136,10 @@ void TskBitmap::AssignBitmapHandle(HBITMAP bitmap) {
   if (IsEmpty()) return;
   HDC source = CreateCompatibleDC(nullptr);
   if (source == nullptr) return;
-  HGDIOBJ previous = SelectObject(source, bitmap);
-  BitBlt(DC(), 0, 0, width_, height_, source, 0, 0, SRCCOPY);
-  SelectObject(source, previous);
+  {
+    const TSelectObject select(source, bitmap);
+    BitBlt(DC(), 0, 0, width_, height_, source, 0, 0, SRCCOPY);
+  }
   DeleteDC(source);
   GdiFlush();
   SetAlpha(255);
@@ -160,9 +162,10 @@ HBITMAP TskBitmap::CreateBitmapHandle() const {
     DeleteObject(bitmap);
     return nullptr;
   }
-  HGDIOBJ previous = SelectObject(dc, bitmap);
-  Draw(dc, 0, 0);
-  SelectObject(dc, previous);
+  {
+    const TSelectObject select(dc, bitmap);
+    Draw(dc, 0, 0);
+  }
   DeleteDC(dc);
   return bitmap;
 }

@@ -942,5 +942,5 @@ void TSkThemeMsStyles::PaintGridCell(int, TCanvas& canvas, const std::string&, c
     canvas.WithHandle([&](HDC dc) { FillRectColor(dc, record.Rect, face); });
     return;
   }
-  PaintItemFill(canvas, record.Rect, record.Low() == lisDisabled ? lisNormal : record.Low());
+  PaintItemFill(canvas, record.Rect, record.Low() == lisDisabled ? uint8_t{lisNormal} : record.Low());
 }
