@@ -21,6 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "browser/com_ptr.h"
+#include "browser/web_browser_ids.h"
 #include "forms/controls.h"
 #include "forms/forms.h"  // TCloseQueryEvent
 #include "runtime/string_list.h"
@@ -123,8 +125,6 @@ inline constexpr TDownloadControlOptions kDefaultDownloadOptions =
 inline constexpr TUserInterfaceOptions kDefaultUserInterfaceOptions =
     static_cast<uint32_t>(TUserInterfaceOption::URL_ENCODING_ENABLE_UTF8);
 
-// The ambient property the browser reads its download-control flags from.
-inline constexpr DISPID kDispidAmbientDlControl = -5512;
 
 // ---- events ----------------------------------------------------------------------
 
@@ -195,7 +195,7 @@ class TEmbeddedWB : public TWinControl {
 
   // The control's automation interface, obtained once and kept (not
   // AddRef'ed for the caller).
-  IWebBrowser2* DefaultInterface() const { return browser_; }
+  IWebBrowser2* DefaultInterface() const { return browser_.Get(); }
 
   // Page setup and printing through the document's command target.
   TPrintOptions& PrintOptions() { return printOptions_; }
@@ -310,7 +310,7 @@ class TEmbeddedWB : public TWinControl {
   void UnhookControl();
   void RegisterUserAgent();
   void UnregisterUserAgent();
-  IDispatch* PropertyDispatch(DISPID id, bool mayBeNull);
+  TComPtr<IDispatch> PropertyDispatch(DISPID id, bool mayBeNull);
   std::wstring PropertyString(DISPID id);
   void FillPageSetupDialog(HWND dialog);
   void RebrandDialog(HWND dialog);
@@ -320,11 +320,11 @@ class TEmbeddedWB : public TWinControl {
   static LRESULT CALLBACK OwnerFilter(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlFilter(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
-  TWBSite* site_ = nullptr;           // one reference held
-  IOleObject* oleObject_ = nullptr;   // the control, one reference held
-  IWebBrowser2* browser_ = nullptr;   // one reference held
-  TPlainBrowser* plain_ = nullptr;    // the same object as oleObject_ when plain
-  IConnectionPoint* eventPoint_ = nullptr;
+  TComPtr<TWBSite> site_;
+  TComPtr<IOleObject> oleObject_;  // the control
+  TComPtr<IWebBrowser2> browser_;
+  TPlainBrowser* plain_ = nullptr;  // the same object as oleObject_ when plain
+  TComPtr<IConnectionPoint> eventPoint_;
   DWORD eventCookie_ = 0;
   HWND controlWindow_ = nullptr;
   bool activated_ = false;

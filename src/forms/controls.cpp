@@ -9,6 +9,7 @@
 
 #include "forms/forms.h"
 #include "forms/forms_internal.h"
+#include "runtime/scope_exit.h"
 
 namespace {
 
@@ -226,10 +227,7 @@ void TControl::SetParentFont(bool value) {
 void TControl::FollowParentFont() {
   if (parent_ == nullptr) return;
   followingParent_ = true;
-  struct TReset {
-    bool& Flag;
-    ~TReset() { Flag = false; }
-  } reset{followingParent_};
+  const TScopeExit reset([this] { followingParent_ = false; });
   font_.Assign(parent_->Font());
 }
 
@@ -413,10 +411,7 @@ TGraphicControl::~TGraphicControl() = default;
 void TGraphicControl::WndProc(TMessage& message) {
   if (message.Msg == WM_PAINT && message.WParam != 0) {
     canvas_.SetHandle(reinterpret_cast<HDC>(message.WParam));
-    struct TLetGo {
-      TCanvas& Canvas;
-      ~TLetGo() { Canvas.SetHandle(nullptr); }
-    } letGo{canvas_};
+    const TScopeExit letGo([this] { canvas_.SetHandle(nullptr); });
     canvas_.Font().Assign(Font());
     canvas_.Brush().SetColor(Color());
     Paint();
@@ -717,10 +712,7 @@ void TWinControl::Realign() {
     return;
   }
   aligning_ = true;
-  struct TReset {
-    bool& Flag;
-    ~TReset() { Flag = false; }
-  } reset{aligning_};
+  const TScopeExit reset([this] { aligning_ = false; });
   TRect rect;
   AdjustClientRect(rect);
   AlignControls(rect);
@@ -852,10 +844,9 @@ void TWinControl::PaintTo(HDC dc, int x, int y) {
 }
 
 void TWinControl::EraseBackground(HDC dc) {
-  HBRUSH brush = CreateSolidBrush(ColorRef(Color()));
+  const TGdiBrush brush = SolidBrush(ColorRef(Color()));
   const RECT r = ToRECT(ClientRect());
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  FillRect(dc, &r, brush.Get());
 }
 
 void TWinControl::TrackMouse(TPoint point) {
@@ -900,15 +891,12 @@ bool TWinControl::RouteMouse(TMessage& message) {
     }
   }
   // The last button's release ends the capture even when a handler fails.
-  struct TEndCapture {
-    TWinControl* Owner;
-    bool Active;
-    ~TEndCapture() {
-      if (!Active) return;
-      Owner->captureControl_ = nullptr;
-      if (Owner->handle_ != nullptr && GetCapture() == Owner->handle_) ReleaseCapture();
-    }
-  } endCapture{this, IsButtonUp(msg) && (message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0};
+  const bool lastButtonUp = IsButtonUp(msg) && (message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0;
+  const TScopeExit endCapture([this, lastButtonUp] {
+    if (!lastButtonUp) return;
+    captureControl_ = nullptr;
+    if (handle_ != nullptr && GetCapture() == handle_) ReleaseCapture();
+  });
   const LPARAM local = MAKELPARAM(point.X - target->Left(), point.Y - target->Top());
   message.Result = target->Perform(msg, message.WParam, local);
   return true;
@@ -945,11 +933,7 @@ void TWinControl::WndProc(TMessage& message) {
       } else if (handle_ != nullptr) {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(handle_, &paint);
-        struct TEnd {
-          HWND Window;
-          PAINTSTRUCT& Paint;
-          ~TEnd() { EndPaint(Window, &Paint); }
-        } end{handle_, paint};
+        const TScopeExit end([window = handle_, &paint] { EndPaint(window, &paint); });
         PaintHandler(dc);
       }
       message.Result = 0;
@@ -1047,10 +1031,7 @@ TCustomControl::~TCustomControl() {
 
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_.SetHandle(dc);
-  struct TLetGo {
-    TCanvas& Canvas;
-    ~TLetGo() { Canvas.SetHandle(nullptr); }
-  } letGo{canvas_};
+  const TScopeExit letGo([this] { canvas_.SetHandle(nullptr); });
   canvas_.Font().Assign(Font());
   canvas_.Brush().SetColor(Color());
   Paint();

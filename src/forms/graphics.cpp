@@ -5,6 +5,7 @@
 
 #include "forms/forms_internal.h"
 #include "runtime/dib_layout.h"
+#include "runtime/scope_exit.h"
 #include "skin/sk_bitmap.h"
 
 namespace {
@@ -123,12 +124,7 @@ TGraphicsObject::~TGraphicsObject() {
 void TGraphicsObject::Changed() {
   HGDIOBJ old = handle_;
   handle_ = nullptr;
-  struct TDeleteOld {
-    HGDIOBJ Handle;
-    ~TDeleteOld() {
-      if (Handle != nullptr) DeleteObject(Handle);
-    }
-  } deleteOld{old};
+  const TGdiObject<HGDIOBJ> deleteOld(old);
   if (OnChange) OnChange(this);
 }
 
@@ -814,13 +810,10 @@ void TIcon::LoadFromBytes(std::vector<uint8_t> bytes) {
   small_ = small;
   width_ = largeEntry.Size;
   height_ = largeEntry.Height;
-  struct TDestroyOld {
-    HICON Large, Small;
-    ~TDestroyOld() {
-      if (Large != nullptr) DestroyIcon(Large);
-      if (Small != nullptr) DestroyIcon(Small);
-    }
-  } destroyOld{oldLarge, oldSmall};
+  const TScopeExit destroyOld([oldLarge, oldSmall] {
+    if (oldLarge != nullptr) DestroyIcon(oldLarge);
+    if (oldSmall != nullptr) DestroyIcon(oldSmall);
+  });
   Changed();
 }
 

@@ -15,6 +15,7 @@
 
 #include "forms/components.h"
 #include "runtime/streams.h"
+#include "skin/sk_gdi_guards.h"
 #include "skin/sk_utils.h"
 
 EBOOK_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
@@ -188,19 +189,7 @@ class TPen : public TGraphicsObject {
 
 class TGraphic;
 
-// Saves a device context's state (origin, clipping, selected objects) for
-// a scope and restores it when the scope ends, however it ends.
-class TSavedDC {
- public:
-  explicit TSavedDC(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-  ~TSavedDC() { RestoreDC(dc_, saved_); }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
- private:
-  HDC dc_;
-  int saved_;
-};
+// TSavedDC and the GDI object and selection guards: skin/sk_gdi_guards.h.
 
 // Draws on a device context with its own font, brush and pen. The objects
 // are selected on first use and the context's previous objects are selected

@@ -67,10 +67,11 @@ void TLabel::AdjustBounds() {
   if (text.empty() || (showAccelChar_ && text == L"&")) text += L' ';
   HDC dc = GetDC(nullptr);
   if (dc == nullptr) return;
-  HGDIOBJ old = SelectObject(dc, Font().Handle());
   RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
-  SelectObject(dc, old);
+  {
+    const TSelectObject selectFont(dc, Font().Handle());
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
+  }
   ReleaseDC(nullptr, dc);
   int left = Left();
   if (alignment_ == taRightJustify) left += Width() - r.right;
@@ -163,11 +164,14 @@ void DrawImage(HDC dc, int x, int y, int width, int height, const TBitmap& color
   if (source == nullptr) return;
   const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
   const COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
-  HGDIOBJ old = SelectObject(source, mask);
-  BitBlt(dc, x, y, width, height, source, 0, 0, SRCAND);
-  SelectObject(source, colors.Handle());
-  BitBlt(dc, x, y, width, height, source, 0, 0, SRCPAINT);
-  SelectObject(source, old);
+  {
+    // The colours replace the mask in the context; the guard puts back what
+    // was there before either.
+    const TSelectObject selectMask(source, mask);
+    BitBlt(dc, x, y, width, height, source, 0, 0, SRCAND);
+    SelectObject(source, colors.Handle());
+    BitBlt(dc, x, y, width, height, source, 0, 0, SRCPAINT);
+  }
   DeleteDC(source);
   SetTextColor(dc, oldText);
   SetBkColor(dc, oldBack);

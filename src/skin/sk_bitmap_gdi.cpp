@@ -17,7 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/scope_exit.h"
 #include "skin/sk_bitmap.h"
+#include "skin/sk_gdi_guards.h"
 #include "skin/sk_winapi.h"
 
 namespace {
@@ -134,9 +136,10 @@ void TskBitmap::AssignBitmapHandle(HBITMAP bitmap) {
   if (IsEmpty()) return;
   HDC source = CreateCompatibleDC(nullptr);
   if (source == nullptr) return;
-  HGDIOBJ previous = SelectObject(source, bitmap);
-  BitBlt(DC(), 0, 0, width_, height_, source, 0, 0, SRCCOPY);
-  SelectObject(source, previous);
+  {
+    const TSelectObject select(source, bitmap);
+    BitBlt(DC(), 0, 0, width_, height_, source, 0, 0, SRCCOPY);
+  }
   DeleteDC(source);
   GdiFlush();
   SetAlpha(255);
@@ -159,9 +162,10 @@ HBITMAP TskBitmap::CreateBitmapHandle() const {
     DeleteObject(bitmap);
     return nullptr;
   }
-  HGDIOBJ previous = SelectObject(dc, bitmap);
-  Draw(dc, 0, 0);
-  SelectObject(dc, previous);
+  {
+    const TSelectObject select(dc, bitmap);
+    Draw(dc, 0, 0);
+  }
   DeleteDC(dc);
   return bitmap;
 }
@@ -169,10 +173,7 @@ HBITMAP TskBitmap::CreateBitmapHandle() const {
 void TskBitmap::LoadFromResource(const std::string& moduleFile, const std::string& resourceName) {
   HMODULE module = LoadLibraryExA(moduleFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) return;
-  struct TRelease {
-    HMODULE module;
-    ~TRelease() { FreeLibrary(module); }
-  } release{module};
+  const TScopeExit release([module] { FreeLibrary(module); });
 
   HRSRC resource = FindResourceA(module, resourceName.c_str(), MAKEINTRESOURCEA(2) /* RT_BITMAP */);
   if (resource == nullptr) return;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/scope_exit.h"
+
 namespace {
 
 constexpr const char* kInvalidOperation = "Invalid stream operation";
@@ -93,10 +95,7 @@ int64_t TCompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TCompressionStream::Finish() {
   if (finished_) return;
   finished_ = true;
-  struct TEnd {
-    z_stream& zlib;
-    ~TEnd() { deflateEnd(&zlib); }
-  } end{zlib_};
+  const TScopeExit end([this] { deflateEnd(&zlib_); });
 
   zlib_.next_in = nullptr;
   zlib_.avail_in = 0;

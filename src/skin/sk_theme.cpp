@@ -5,7 +5,6 @@
 
 #include "forms/std_components.h"
 #include "runtime/ansi.h"
-#include "runtime/process.h"
 #include "skin/sk_winapi.h"
 
 namespace {
@@ -36,16 +35,18 @@ void DrawBitmapCentred(TCanvas& canvas, const TskBitmap* bitmap, const TRect& re
   DrawBitmapAt(canvas, bitmap, at.Left, at.Top);
 }
 
+// Runs draw with a solid pen and brush of one colour selected into dc.
+template <class TDraw>
+void WithSolidInk(HDC dc, TColor colour, TDraw draw) {
+  const TGdiBrush brush = SolidBrush(ColorRef(colour));
+  const TGdiPen pen = SolidPen(ColorRef(colour));
+  const TSelectObject selectBrush(dc, brush.Get());
+  const TSelectObject selectPen(dc, pen.Get());
+  draw();
+}
+
 void FillPolygon(HDC dc, const POINT* points, int count, TColor colour) {
-  HBRUSH brush = CreateSolidBrush(ColorRef(colour));
-  HPEN pen = CreatePen(PS_SOLID, 1, ColorRef(colour));
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  Polygon(dc, points, count);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  DeleteObject(brush);
-  DeleteObject(pen);
+  WithSolidInk(dc, colour, [&] { Polygon(dc, points, count); });
 }
 
 // Text through the wide call when the platform has it, else in the ANSI
@@ -75,12 +76,13 @@ void DrawRotatedText(HDC dc, HFONT font, COLORREF colour, const std::wstring& te
   horizontal.SetSize(static_cast<int32_t>(height), static_cast<int32_t>(width));
   horizontal.Fill(kKeyPixel);
   HDC textDc = horizontal.DC();
-  HGDIOBJ oldFont = SelectObject(textDc, font);
-  SetTextColor(textDc, colour);
-  SetBkMode(textDc, TRANSPARENT);
-  TRect box{0, 0, static_cast<int32_t>(height), static_cast<int32_t>(width)};
-  PlatformDrawText(textDc, text, box, format);
-  SelectObject(textDc, oldFont);
+  {
+    const TSelectObject selectFont(textDc, font);
+    SetTextColor(textDc, colour);
+    SetBkMode(textDc, TRANSPARENT);
+    TRect box{0, 0, static_cast<int32_t>(height), static_cast<int32_t>(width)};
+    PlatformDrawText(textDc, text, box, format);
+  }
   GdiFlush();
 
   TskBitmap turned;
@@ -89,18 +91,6 @@ void DrawRotatedText(HDC dc, HFONT font, COLORREF colour, const std::wstring& te
   RotateTextPixels(horizontal, turned, orientation);
   turned.Transparent = true;
   turned.Draw(dc, target.Left, target.Top);
-}
-
-bool FileExistsUtf8(const std::string& fileName) {
-  const DWORD attributes = GetFileAttributesW(Utf8ToWide(fileName).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 // ---- process-wide state ----------------------------------------------------
@@ -499,12 +489,10 @@ void TskTheme::PaintWindowSizeGrip(int, TCanvas& canvas, const std::string&, con
       const int offset = 4 * i;
       for (int line = 0; line < 2; ++line) {
         const int o = offset - line;
-        HPEN pen = CreatePen(PS_SOLID, 1, ColorRef(line == 0 ? clGray : clBlack));
-        HGDIOBJ old = SelectObject(dc, pen);
+        const TGdiPen pen = SolidPen(ColorRef(line == 0 ? clGray : clBlack));
+        const TSelectObject selectPen(dc, pen.Get());
         MoveToEx(dc, r.Right - o, r.Bottom - 1, nullptr);
         LineTo(dc, r.Right, r.Bottom - 1 - o);
-        SelectObject(dc, old);
-        DeleteObject(pen);
       }
     }
   });
@@ -537,7 +525,7 @@ void TskTheme::PaintPanel(int kind, TCanvas& canvas, const std::string&, const T
   if (IsRectEmpty(r)) return;
   canvas.WithHandle([&](HDC dc) {
     FillRectColor(dc, r, clSilver);
-    if (kind == 1) {
+    if (kind == pkSunken) {
       FrameRectColor(dc, r, clBlack);
       Edge3D(dc, Shrink(r, 1, 1), clBtnShadow, clBtnHighlight);
     } else {
@@ -564,10 +552,11 @@ void TskTheme::PaintButton(int, TCanvas& canvas, const std::string&, const TskSt
   int index = ciButtonNormal;
   bool pressed = false;
   switch (record.State) {
-    case 1: case 5: case 7: index = ciButtonHot; break;
-    case 2: case 8: case 10: case 11: index = ciButtonPressed; pressed = true; break;
-    case 3: case 9: index = ciButtonDisabled; break;
-    case 4: case 6: index = ciButtonFocused; break;
+    // The states without a name of their own are drawn like a named one.
+    case btsHot: case 5: case 7: index = ciButtonHot; break;
+    case btsPressed: case 8: case 10: case 11: index = ciButtonPressed; pressed = true; break;
+    case btsDisabled: case 9: index = ciButtonDisabled; break;
+    case btsFocused: case btsDefault: index = ciButtonFocused; break;
     default: break;
   }
   const TColor face = (*colors_)[index];
@@ -746,7 +735,7 @@ void TskTheme::PaintMenu(int, TCanvas& canvas, const std::string&, const TskStat
 
 void TskTheme::PaintMenuItem(int, TCanvas& canvas, const std::string&, const TskCodedRecord& record) {
   const TRect& r = record.Rect;
-  if (record.Low() == 1) {
+  if (record.Low() == mikSeparator) {
     const int middle = static_cast<int>(r.Top + RectHeight(r) / 2);
     Placeholder(canvas, TRect{r.Left + 3, middle, r.Right - 3, middle + 1}, clRed, kSkNoColor);
     return;
@@ -775,30 +764,20 @@ void TskTheme::PaintMenuItemGlyph(int, TCanvas& canvas, const std::string&, cons
       canvas.WithHandle([&](HDC dc) {
         // Two strokes of a tick around the square's centre, the second one
         // pixel lower so that the mark is two pixels thick.
-        HPEN pen = CreatePen(PS_SOLID, 1, ColorRef(ink));
-        HGDIOBJ old = SelectObject(dc, pen);
+        const TGdiPen pen = SolidPen(ColorRef(ink));
+        const TSelectObject selectPen(dc, pen.Get());
         const int cx = square.Left + 8;
         const int cy = square.Top + 8;
         for (int dy = 0; dy < 2; ++dy) {
           POINT stroke[3] = {{cx - 4, cy - 1 + dy}, {cx - 1, cy + 2 + dy}, {cx + 5, cy - 4 + dy}};
           Polyline(dc, stroke, 3);
         }
-        SelectObject(dc, old);
-        DeleteObject(pen);
       });
       break;
     case gkRadioDot:
       canvas.WithHandle([&](HDC dc) {
         const TRect dot = CentreRect(TRect{0, 0, 6, 6}, glyph.Rect);
-        HBRUSH brush = CreateSolidBrush(ColorRef(ink));
-        HPEN pen = CreatePen(PS_SOLID, 1, ColorRef(ink));
-        HGDIOBJ oldBrush = SelectObject(dc, brush);
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        Ellipse(dc, dot.Left, dot.Top, dot.Right, dot.Bottom);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(brush);
-        DeleteObject(pen);
+        WithSolidInk(dc, ink, [&] { Ellipse(dc, dot.Left, dot.Top, dot.Right, dot.Bottom); });
       });
       break;
     case gkSubMenuArrow:
@@ -828,7 +807,7 @@ void TskTheme::PaintToolBar(int, TCanvas& canvas, const std::string&, const TskS
   Placeholder(canvas, record.Rect, clSilver, clGray);
 }
 void TskTheme::PaintToolItem(int, TCanvas& canvas, const std::string&, const TskPartRecord& record) {
-  if (record.Part == 3) {
+  if (record.Part == tipSeparator) {
     const TRect& r = record.Rect;
     const int middle = static_cast<int>(r.Left + RectWidth(r) / 2);
     Placeholder(canvas, TRect{middle, r.Top + 2, middle + 1, r.Bottom - 2}, clGray, kSkNoColor);
@@ -901,11 +880,11 @@ void TskTheme::PaintTabGlyph(int, TCanvas& canvas, const std::string&, const Tsk
 namespace {
 TColor ListItemFill(uint8_t state) {
   switch (state) {
-    case 0: return clWhite;
-    case 1: return clYellow;
-    case 2: return clNavy;
-    case 3: return clBlue;
-    case 4: return clSilver;
+    case lisNormal: return clWhite;
+    case lisHot: return clYellow;
+    case lisSelected: return clNavy;
+    case lisFocused: return clBlue;
+    case lisDisabled: return clSilver;
     default: return kSkNoColor;
   }
 }
@@ -927,7 +906,7 @@ void TskTheme::PaintListItemText(int, TCanvas& canvas, const std::string&, const
 }
 void TskTheme::PaintListItemCheck(int, TCanvas& canvas, const std::string&, const TskGlyphRecord& glyph,
                                   const TskCodedRecord&) {
-  if (glyph.Kind == 3) {
+  if (glyph.Kind == gkBitmap) {
     DrawBitmapCentred(canvas, glyph.Bitmap, glyph.Rect);
     return;
   }
@@ -966,7 +945,7 @@ void TskTheme::PaintGrid(int, TCanvas& canvas, const std::string&, const TskStat
   Placeholder(canvas, record.Rect, clWhite, clRed);
 }
 void TskTheme::PaintGridCell(int, TCanvas& canvas, const std::string&, const TskCodedRecord& record) {
-  if (record.High() == 1) {
+  if (record.High() == gckFixed) {
     Placeholder(canvas, record.Rect, kSkNoColor, clGray);
     return;
   }
@@ -979,214 +958,6 @@ void TskTheme::PaintGridCellText(int, TCanvas& canvas, const std::string&, const
 void TskTheme::PaintGridCellGlyph(int, TCanvas& canvas, const std::string&, const TskGlyphRecord& glyph,
                                   const TskCodedRecord&) {
   DrawBitmapCentred(canvas, glyph.Bitmap, glyph.Rect);
-}
-
-// ---- the manager -----------------------------------------------------------
-
-namespace {
-constexpr wchar_t kUtilityClassName[] = L"TskThemeManagerWindow";
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-}  // namespace
-
-TskThemeManager::TskThemeManager() : TComponent(nullptr) {
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = &TskThemeManager::UtilityWindowProc;
-  windowClass.hInstance = ThisModule();
-  windowClass.lpszClassName = kUtilityClassName;
-  RegisterClassW(&windowClass);  // fails harmlessly when already registered
-  // A hidden top-level window: colour, display and visual-style changes are
-  // broadcast to top-level windows only.
-  window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kUtilityClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                            ThisModule(), nullptr);
-  if (window_ != nullptr) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-TskThemeManager::~TskThemeManager() {
-  if (window_ != nullptr) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-  // A class that a library registers outlives the library's unloading: a
-  // later load at another address would create its window with this copy's
-  // window procedure.
-  UnregisterClassW(kUtilityClassName, ThisModule());
-  // The clients are not told: the library is ending.
-  current_.reset();
-}
-
-LRESULT CALLBACK TskThemeManager::UtilityWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* manager = reinterpret_cast<TskThemeManager*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (manager != nullptr) {
-    try {
-      switch (msg) {
-        case WM_THEMECHANGED:
-          UpdateVisualStylesActive();
-          manager->Broadcast(tcColors, 0);
-          return 0;
-        case WM_SYSCOLORCHANGE:
-        case WM_DISPLAYCHANGE:
-          manager->Broadcast(tcColors, 0);
-          return 0;
-        default:
-          break;
-      }
-    } catch (...) {
-      // Nothing may escape into the platform's dispatch; a client that fails
-      // on a colour change simply keeps its old colours.
-      return 0;
-    }
-  }
-  return DefWindowProcW(window, msg, wParam, lParam);
-}
-
-void TskThemeManager::RegisterThemeKind(const TskThemeClass& kind) {
-  if (std::find(kinds_.begin(), kinds_.end(), &kind) == kinds_.end()) kinds_.push_back(&kind);
-}
-
-const TskThemeClass* TskThemeManager::KindAt(int index) const {
-  if (index < 0 || index >= KindCount()) return nullptr;
-  return kinds_[static_cast<size_t>(index)];
-}
-
-bool TskThemeManager::IsClient(const TObject* client) const {
-  return std::find(clients_.begin(), clients_.end(), client) != clients_.end();
-}
-
-int TskThemeManager::RegisterClient(TObject* client) {
-  if (client == nullptr) return 0;
-  const auto it = std::find(clients_.begin(), clients_.end(), client);
-  if (it != clients_.end()) return static_cast<int>(it - clients_.begin()) + 1;
-  clients_.push_back(client);
-  if (current_) Deliver(client, tcSet, 0);
-  return 0;
-}
-
-void TskThemeManager::UnregisterClient(TObject* client) {
-  clients_.erase(std::remove(clients_.begin(), clients_.end(), client), clients_.end());
-}
-
-void TskThemeManager::Deliver(TObject* client, TskThemeChange code, intptr_t argument) {
-  if (auto* control = dynamic_cast<TControl*>(client)) {
-    if (code == tcColors && !control->Visible()) return;
-    control->Perform(SKM_THEMECHANGE, code, argument);
-    return;
-  }
-  if (auto* receiver = dynamic_cast<TskThemeClient*>(client)) receiver->ThemeChanged(code, argument);
-}
-
-void TskThemeManager::Broadcast(TskThemeChange code, intptr_t argument) {
-  const std::vector<TObject*> snapshot = clients_;
-  for (TObject* client : snapshot) {
-    // A handler may unregister (or free) a client later in the list.
-    if (IsClient(client)) Deliver(client, code, argument);
-  }
-}
-
-const TskThemeClass* TskThemeManager::FindKindForFile(const std::string& fileName) const {
-  const size_t slash = fileName.find_last_of("\\/:");
-  const size_t dot = fileName.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return nullptr;
-  const std::string extension = LowerAscii(fileName.substr(dot));
-  if (extension.size() < 2) return nullptr;
-  for (const TskThemeClass* kind : kinds_) {
-    if (!kind->Config.CanLoadFile) continue;
-    if (LowerAscii(kind->Config.FileFilter).find(extension) != std::string::npos) return kind;
-  }
-  return nullptr;
-}
-
-std::unique_ptr<TskTheme> TskThemeManager::LoadThemeFromFile(const std::string& fileName) {
-  if (fileName.empty()) return nullptr;
-  std::string name = fileName;
-  if (!FileExistsUtf8(name) && name.size() > 1) {
-    // A name with a drive is complete; any other is also looked for beside
-    // the host program.
-    if (name[1] == ':') return nullptr;
-    std::string directory = ExecutablePath();
-    const size_t slash = directory.find_last_of("\\/");
-    directory = slash == std::string::npos ? std::string() : directory.substr(0, slash + 1);
-    name = directory + name;
-    if (!FileExistsUtf8(name)) return nullptr;
-  }
-  std::unique_ptr<TskTheme> theme;
-  if (const TskThemeClass* kind = FindKindForFile(name)) {
-    try {
-      theme = kind->Create();
-      if (theme && !theme->LoadFromFile(name)) theme.reset();
-    } catch (const std::exception&) {
-      theme.reset();
-    }
-  } else {
-    try {
-      TFileStream stream(name, TFileMode::OpenRead);
-      theme = LoadThemeFromStream(stream);
-    } catch (const std::exception&) {
-      theme.reset();
-    }
-  }
-  if (theme && theme->FileName.empty()) theme->FileName = name;
-  return theme;
-}
-
-std::unique_ptr<TskTheme> TskThemeManager::LoadThemeFromStream(TStream& stream) {
-  const int64_t position = stream.Position();
-  const TskThemeClass* chosen = nullptr;
-  for (const TskThemeClass* kind : kinds_) {
-    bool accepts = false;
-    if (kind->CanLoadStream) {
-      try {
-        accepts = kind->CanLoadStream(stream);
-      } catch (const std::exception&) {
-        accepts = false;
-      }
-    }
-    stream.SetPosition(position);
-    if (accepts) {
-      chosen = kind;
-      break;
-    }
-  }
-  if (chosen == nullptr || !chosen->Create) return nullptr;
-  try {
-    std::unique_ptr<TskTheme> theme = chosen->Create();
-    if (theme && theme->LoadFromStream(stream)) return theme;
-  } catch (const std::exception&) {
-    // A loader that fails reports it by raising as well as by answering
-    // false; either way there is no theme.
-  }
-  return nullptr;
-}
-
-bool TskThemeManager::SaveTheme(TskTheme* theme, TStream& stream) {
-  if (theme == nullptr || !theme->KindConfig().CanSave) return false;
-  return theme->SaveToStream(stream);
-}
-
-void TskThemeManager::SetCurrentTheme(std::unique_ptr<TskTheme> theme) {
-  if (!theme) {
-    ClearCurrentTheme();
-    return;
-  }
-  Broadcast(tcChanging, 0);
-  const TskThemeChange code = current_ ? tcReplaced : tcSet;
-  current_.reset();
-  current_ = std::move(theme);
-  Broadcast(code, 0);
-  Broadcast(tcChanged, 0);
-}
-
-void TskThemeManager::ClearCurrentTheme() {
-  if (!current_) return;
-  Broadcast(tcChanging, 0);
-  current_.reset();
-  Broadcast(tcRemoved, 0);
-  Broadcast(tcChanged, 0);
 }
 
 TskThemeManager& ThemeManager() {
@@ -1217,69 +988,6 @@ void FreeThemeLibrary() {
   ScratchGlyph().reset();
   PaintingCopies().clear();
 }
-
-namespace {
-void ApplyHueAndBrightness(int hue, int brightness) {
-  if (!ThemeManagerExists()) return;
-  TskThemeManager& manager = ThemeManager();
-  TskTheme* theme = manager.CurrentTheme();
-  if (theme == nullptr) return;
-  if (theme->SetDeltaHueAndBrightness(hue, brightness)) manager.Broadcast(tcColors, 1);
-}
-}  // namespace
-
-void SetThemeHue(int delta) {
-  if (!ThemeManagerExists() || ThemeManager().CurrentTheme() == nullptr) return;
-  ApplyHueAndBrightness(delta, ThemeManager().CurrentTheme()->DeltaBrightness());
-}
-
-void SetThemeBrightness(int delta) {
-  if (!ThemeManagerExists() || ThemeManager().CurrentTheme() == nullptr) return;
-  ApplyHueAndBrightness(ThemeManager().CurrentTheme()->DeltaHue(), delta);
-}
-
-void SetThemeHueAndBrightness(int hue, int brightness) { ApplyHueAndBrightness(hue, brightness); }
-
-// ---- object lookup ---------------------------------------------------------
-
-TskTheme* ThemeOf(TskCustomThemeLink* link) {
-  if (link != nullptr) {
-    if (TskTheme* theme = link->Theme()) return theme;
-  }
-  return ThemeManagerExists() ? ThemeManager().CurrentTheme() : nullptr;
-}
-
-namespace {
-using TDefinesMember = bool (TskTheme::*)(int, const std::string&);
-
-bool DefinesObject(TDefinesMember defines, int kind, const std::string& objectName, TskCustomThemeLink* link) {
-  if (link != nullptr) {
-    if (TskTheme* theme = link->Theme()) return (theme->*defines)(kind, objectName);
-  }
-  TskTheme* current = ThemeManagerExists() ? ThemeManager().CurrentTheme() : nullptr;
-  if (current == nullptr) return false;
-  return (current->*defines)(kind, objectName) || (current->*defines)(kind, kDefaultObjectName);
-}
-}  // namespace
-
-#define SK_DEFINES_OBJECT(Family)                                                                \
-  bool Defines##Family##Object(int kind, const std::string& objectName, TskCustomThemeLink* link) { \
-    return DefinesObject(&TskTheme::Defines##Family, kind, objectName, link);                    \
-  }
-SK_DEFINES_OBJECT(Window)
-SK_DEFINES_OBJECT(Label)
-SK_DEFINES_OBJECT(Panel)
-SK_DEFINES_OBJECT(Button)
-SK_DEFINES_OBJECT(CheckBox)
-SK_DEFINES_OBJECT(ScrollBar)
-SK_DEFINES_OBJECT(StatusBar)
-SK_DEFINES_OBJECT(Edit)
-SK_DEFINES_OBJECT(GroupBox)
-SK_DEFINES_OBJECT(Menu)
-SK_DEFINES_OBJECT(ToolBar)
-SK_DEFINES_OBJECT(Tab)
-SK_DEFINES_OBJECT(List)
-#undef SK_DEFINES_OBJECT
 
 // ---- parent background -----------------------------------------------------
 

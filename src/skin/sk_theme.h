@@ -1,4 +1,4 @@
-// The theme interface and the theme manager.
+// The theme interface and the theme manager (sk_theme.cpp, sk_theme_manager.cpp).
 //
 // Every skinned control paints by asking a theme. TskTheme declares one
 // family of operations per kind of screen element (Defines…, …Transparent,
@@ -14,10 +14,12 @@
 // current theme and tells its clients (every skinned control and the style
 // driver) when the theme is set, replaced, removed or recoloured, with the
 // SKM_THEMECHANGE message and a TskThemeChange code:
-//   set where there was none:   1, 3, 2
-//   replaced:                   1, 0, 2   (the old theme is freed before 0)
-//   removed:                    1, 4, 2
-//   recoloured:                 5 (visible controls and non-control clients)
+//   set where there was none:   tcChanging, tcSet, tcChanged
+//   replaced:                   tcChanging, tcReplaced, tcChanged
+//                               (the old theme is freed before tcReplaced)
+//   removed:                    tcChanging, tcRemoved, tcChanged
+//   recoloured:                 tcColors (visible controls and non-control
+//                               clients)
 //
 // Lifetime: ThemeManager() creates the manager on first use (registering
 // the base kind and the group-box background painter); FreeThemeLibrary()
@@ -246,7 +248,7 @@ class TskTheme : public TObject {
   virtual bool LabelTransparent(int kind, const std::string& objectName);
   virtual void PaintLabelText(int kind, TCanvas& canvas, const std::string& objectName, const TskTextInfo& info);
 
-  // ---- Panel (kind 0 raised, 1 sunken) ----
+  // ---- Panel (kind: pk*) ----
   virtual bool DefinesPanel(int kind, const std::string& objectName);
   virtual bool PanelTransparent(int kind, const std::string& objectName);
   virtual TRect PanelContentRect(int kind, const TRect& rect, const std::string& objectName);
@@ -365,7 +367,7 @@ class TskTheme : public TObject {
   virtual bool MenuTransparent(int kind, const std::string& objectName);
   virtual TRect MenuContentRect(int kind, const TRect& rect, const std::string& objectName);
   virtual void PaintMenu(int kind, TCanvas& canvas, const std::string& objectName, const TskStateRecord& record);
-  // Low byte: 0 an item, 1 a separator (kinds add further values); high
+  // Low byte: mik* (theme kinds add further values); high
   // byte: the item state.
   virtual void PaintMenuItem(int kind, TCanvas& canvas, const std::string& objectName,
                              const TskCodedRecord& record);
@@ -379,7 +381,7 @@ class TskTheme : public TObject {
   virtual TRect DockContentRect(int kind, const TRect& rect, const std::string& objectName);
   virtual void PaintDock(int kind, TCanvas& canvas, const std::string& objectName, const TskStateRecord& record);
 
-  // ---- ToolBar (item part: 0 button, 3 separator, 4 drop-down, ...) ----
+  // ---- ToolBar (item part: tip*) ----
   virtual bool DefinesToolBar(int kind, const std::string& objectName);
   virtual TRect ToolBarContentRect(int kind, const TRect& rect, const std::string& objectName);
   virtual void PaintToolBar(int kind, TCanvas& canvas, const std::string& objectName,
@@ -424,7 +426,7 @@ class TskTheme : public TObject {
   virtual void PaintTabGlyph(int kind, TCanvas& canvas, const std::string& objectName,
                              const TskGlyphRecord& glyph, const TskCodedRecord& record);
 
-  // ---- List (item code: 0 normal, 1 hot, 2 selected, 3 focused, 4 disabled) ----
+  // ---- List (item code: lis*) ----
   virtual bool DefinesList(int kind, const std::string& objectName);
   virtual bool ListTransparent(int kind, const std::string& objectName);
   virtual TRect ListContentRect(int kind, const TRect& rect, const std::string& objectName);
@@ -451,7 +453,7 @@ class TskTheme : public TObject {
   virtual void PaintTreeButton(int kind, TCanvas& canvas, const std::string& objectName,
                                const TskCodedRecord& record);
 
-  // ---- Grid (cell sub-kind 1: a fixed cell) ----
+  // ---- Grid (cell: low byte lis*, high byte gck*) ----
   virtual bool DefinesGrid(int kind, const std::string& objectName);
   virtual bool GridTransparent(int kind, const std::string& objectName);
   virtual TRect GridContentRect(int kind, const TRect& rect, const std::string& objectName);

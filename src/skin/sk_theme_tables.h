@@ -191,6 +191,16 @@ enum : uint8_t { bkPushButton = 0, bkSpinUp = 4, bkSpinDown = 5, bkSpinUpHorz = 
 enum : uint8_t { ckCheckBox = 0, ckRadioButton = 1 };
 // Glyph record kinds.
 enum : uint8_t { gkCheckMark = 0, gkRadioDot = 1, gkSubMenuArrow = 2, gkBitmap = 3 };
+// Panel kinds.
+enum : uint8_t { pkRaised = 0, pkSunken = 1 };
+// Menu item records: the low byte's kinds (theme kinds add further values).
+enum : uint8_t { mikItem = 0, mikSeparator = 1 };
+// Tool bar item parts.
+enum : uint8_t { tipButton = 0, tipSeparator = 3, tipDropDown = 4 };
+// List, tree and grid item states (the low byte of their records).
+enum : uint8_t { lisNormal = 0, lisHot = 1, lisSelected = 2, lisFocused = 3, lisDisabled = 4 };
+// Grid cell sub-kinds (the high byte of a cell's record).
+enum : uint8_t { gckNormal = 0, gckFixed = 1 };
 
 // What the current theme did; the code of the theme-change notification.
 enum TskThemeChange : uint8_t {
@@ -202,6 +212,8 @@ enum TskThemeChange : uint8_t {
   tcRemoved = 4,   // the current theme was removed: back to the classic look
   tcColors = 5,    // colours changed (argument 1: hue/brightness; 0: platform)
 };
+// The argument of tcColors: where the colour change came from.
+enum : intptr_t { kColorsFromPlatform = 0, kColorsFromHueAndBrightness = 1 };
 
 // ---- records ---------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "skin/sk_bitmap.h"
+#include "skin/sk_gdi_guards.h"
 #include "skin/sk_utils.h"
 
 namespace {
@@ -12,19 +13,7 @@ namespace {
 RECT ToRect(const TRect& r) { return RECT{r.Left, r.Top, r.Right, r.Bottom}; }
 
 // A solid brush of one colour for the duration of a call.
-class TSolidBrush {
- public:
-  explicit TSolidBrush(TColor colour) : brush_(CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(colour)))) {}
-  ~TSolidBrush() {
-    if (brush_) DeleteObject(brush_);
-  }
-  TSolidBrush(const TSolidBrush&) = delete;
-  TSolidBrush& operator=(const TSolidBrush&) = delete;
-  HBRUSH Get() const { return brush_; }
-
- private:
-  HBRUSH brush_;
-};
+TGdiBrush BrushOf(TColor colour) { return SolidBrush(static_cast<COLORREF>(ColorToRGB(colour))); }
 
 void FillStrip(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
   if (right <= left || bottom <= top) return;
@@ -33,14 +22,11 @@ void FillStrip(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
 }
 
 void RoundRectangle(HDC dc, const TRect& rect, TColor colour, int radius, bool filled) {
-  HPEN pen = CreatePen(PS_SOLID, 1, static_cast<COLORREF>(ColorToRGB(colour)));
-  TSolidBrush brush(colour);
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  HGDIOBJ oldBrush = SelectObject(dc, filled ? static_cast<HGDIOBJ>(brush.Get()) : GetStockObject(NULL_BRUSH));
+  const TGdiPen pen = SolidPen(static_cast<COLORREF>(ColorToRGB(colour)));
+  const TGdiBrush brush = BrushOf(colour);
+  const TSelectObject selectPen(dc, pen.Get());
+  const TSelectObject selectBrush(dc, filled ? static_cast<HGDIOBJ>(brush.Get()) : GetStockObject(NULL_BRUSH));
   RoundRect(dc, rect.Left, rect.Top, rect.Right, rect.Bottom, radius, radius);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
 }
 
 }  // namespace
@@ -91,20 +77,20 @@ std::wstring EllipsizeText(HDC dc, std::wstring_view text, int width) {
 }
 
 void FillRectColor(HDC dc, const TRect& rect, TColor colour) {
-  TSolidBrush brush(colour);
+  const TGdiBrush brush = BrushOf(colour);
   const RECT r = ToRect(rect);
   FillRect(dc, &r, brush.Get());
 }
 
 void FrameRectColor(HDC dc, const TRect& rect, TColor colour) {
-  TSolidBrush brush(colour);
+  const TGdiBrush brush = BrushOf(colour);
   const RECT r = ToRect(rect);
   FrameRect(dc, &r, brush.Get());
 }
 
 void Edge3D(HDC dc, const TRect& rect, TColor topLeftColour, TColor bottomRightColour) {
-  TSolidBrush topLeft(topLeftColour);
-  TSolidBrush bottomRight(bottomRightColour);
+  const TGdiBrush topLeft = BrushOf(topLeftColour);
+  const TGdiBrush bottomRight = BrushOf(bottomRightColour);
   // Top and left lines stop one short of the far corners, which belong to
   // the bottom and right lines.
   FillStrip(dc, rect.Left, rect.Top, rect.Right - 1, rect.Top + 1, topLeft.Get());

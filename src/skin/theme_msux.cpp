@@ -929,7 +929,7 @@ void TSkThemeMsStyles::PaintGrid(int, TCanvas& canvas, const std::string&, const
 }
 
 void TSkThemeMsStyles::PaintGridCell(int, TCanvas& canvas, const std::string&, const TskCodedRecord& record) {
-  if (record.High() == 1) {
+  if (record.High() == gckFixed) {
     const TColor face = SysColor(clBtnFace);
     canvas.WithHandle([&](HDC dc) {
       FillRectColor(dc, record.Rect, face);
@@ -937,10 +937,10 @@ void TSkThemeMsStyles::PaintGridCell(int, TCanvas& canvas, const std::string&, c
     });
     return;
   }
-  if (record.Low() == 1) {
+  if (record.Low() == lisHot) {
     const TColor face = SysColor(clBtnFace);
     canvas.WithHandle([&](HDC dc) { FillRectColor(dc, record.Rect, face); });
     return;
   }
-  PaintItemFill(canvas, record.Rect, record.Low() == 4 ? 0 : record.Low());
+  PaintItemFill(canvas, record.Rect, record.Low() == lisDisabled ? uint8_t{lisNormal} : record.Low());
 }

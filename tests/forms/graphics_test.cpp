@@ -252,6 +252,32 @@ TEST(Canvas, SelectsItsObjectsAndGivesTheContextBackAsItCame) {
   EXPECT_GT(red, 20) << "the text was drawn in the font's colour";
 }
 
+// The guards put back what the context held and delete what they own after
+// it has left the context, also when the scope ends early.
+TEST(GdiGuards, SelectionComesBackAndOwnedObjectsAreDeletedAfterLeavingTheContext) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  HGDIOBJ originalPen = GetCurrentObject(dc, OBJ_PEN);
+  HPEN made = nullptr;
+  try {
+    const TGdiPen pen = SolidPen(RGB(255, 0, 0), 3);
+    made = pen.Get();
+    ASSERT_EQ(GetObjectType(made), static_cast<DWORD>(OBJ_PEN));
+    const TSelectObject select(dc, pen.Get());
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), made);
+    throw EOutOfResources("leave early");
+  } catch (const EOutOfResources&) {
+  }
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), originalPen);
+  EXPECT_EQ(GetObjectType(made), 0u);
+  {
+    const TSelectObject nothing(dc, nullptr);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), originalPen);
+  }
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), originalPen);
+  DeleteDC(dc);
+}
+
 TEST(Canvas, ControlCanvasMeasuresWithTheControlsFontOutsideOfPainting) {
   TForm form(nullptr);
   const int small = form.Canvas().TextWidth(L"Forward");

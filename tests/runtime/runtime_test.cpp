@@ -3,10 +3,28 @@
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
 #include "runtime/exceptions.h"
+#include "runtime/scope_exit.h"
 #include "runtime/streams.h"
 #include "runtime/string_list.h"
 
 namespace {
+
+TEST(ScopeExit, RunsOnceWhenTheScopeEndsByReturnOrExceptionUnlessDismissed) {
+  int runs = 0;
+  { const TScopeExit count([&] { ++runs; }); }
+  EXPECT_EQ(runs, 1);
+  try {
+    const TScopeExit count([&] { ++runs; });
+    throw EConvertError("x");
+  } catch (const EConvertError&) {
+  }
+  EXPECT_EQ(runs, 2);
+  {
+    TScopeExit count([&] { ++runs; });
+    count.Dismiss();
+  }
+  EXPECT_EQ(runs, 2);
+}
 
 std::vector<std::string> Lines(std::string_view text) {
   TStringList list;
