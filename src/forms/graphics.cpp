@@ -5,6 +5,7 @@
 
 #include "forms/forms_internal.h"
 #include "runtime/dib_layout.h"
+#include "runtime/little_endian.h"
 #include "runtime/scope_exit.h"
 #include "skin/sk_bitmap.h"
 
@@ -15,12 +16,6 @@ constexpr char kInvalidIcon[] = "Icon image is not valid";
 
 [[noreturn]] void InvalidBitmap() { throw EInvalidGraphic(kInvalidBitmap); }
 [[noreturn]] void InvalidIcon() { throw EInvalidGraphic(kInvalidIcon); }
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Appends count bytes from the stream. Memory grows only as bytes arrive, so
 // a header that claims more than the stream holds fails with "Stream read
@@ -563,12 +558,12 @@ struct TParsedBitmap {
 TParsedBitmap ParseBitmapFile(TStream& stream) {
   uint8_t file[14];
   stream.ReadBuffer(file, sizeof file);
-  if (U16(file) != 0x4D42) InvalidBitmap();  // "BM"
-  const uint32_t bitsOffset = U32(file + 10);
+  if (ReadLe16(file) != 0x4D42) InvalidBitmap();  // "BM"
+  const uint32_t bitsOffset = ReadLe32(file + 10);
 
   TParsedBitmap parsed;
   ReadAppend(stream, parsed.Info, 4);
-  const uint32_t headerSize = U32(parsed.Info.data());
+  const uint32_t headerSize = ReadLe32(parsed.Info.data());
   if (!IsKnownDibHeaderSize(headerSize)) InvalidBitmap();
   ReadAppend(stream, parsed.Info, headerSize - 4);
   TDibLayout layout;
@@ -719,21 +714,21 @@ struct TIconEntry {
 };
 
 std::vector<TIconEntry> IconEntries(const std::vector<uint8_t>& data) {
-  const int count = U16(data.data() + 4);
+  const int count = ReadLe16(data.data() + 4);
   std::vector<TIconEntry> entries;
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = data.data() + kIconDirSize + static_cast<size_t>(i) * kIconEntrySize;
     TIconEntry entry;
     entry.Size = e[0] == 0 ? 256 : e[0];
     entry.Height = e[1] == 0 ? 256 : e[1];
-    entry.Bytes = U32(e + 8);
-    entry.Offset = U32(e + 12);
+    entry.Bytes = ReadLe32(e + 8);
+    entry.Offset = ReadLe32(e + 12);
     const uint8_t* image = data.data() + entry.Offset;
     static constexpr uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (entry.Bytes >= 8 && std::memcmp(image, kPng, 8) == 0) {
       entry.Depth = 32;
-    } else if (entry.Bytes >= sizeof(BITMAPINFOHEADER) && U32(image) == sizeof(BITMAPINFOHEADER)) {
-      entry.Depth = U16(image + 14);
+    } else if (entry.Bytes >= sizeof(BITMAPINFOHEADER) && ReadLe32(image) == sizeof(BITMAPINFOHEADER)) {
+      entry.Depth = ReadLe16(image + 14);
     } else {
       InvalidIcon();
     }
@@ -772,16 +767,16 @@ TIcon::~TIcon() {
 void TIcon::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> bytes;
   ReadAppend(stream, bytes, kIconDirSize);
-  if (U16(bytes.data()) != 0 || U16(bytes.data() + 2) != 1) InvalidIcon();
-  const int count = U16(bytes.data() + 4);
+  if (ReadLe16(bytes.data()) != 0 || ReadLe16(bytes.data() + 2) != 1) InvalidIcon();
+  const int count = ReadLe16(bytes.data() + 4);
   if (count == 0) InvalidIcon();
   ReadAppend(stream, bytes, static_cast<uint64_t>(count) * kIconEntrySize);
   const uint64_t tableEnd = bytes.size();
   uint64_t end = tableEnd;
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = bytes.data() + kIconDirSize + static_cast<size_t>(i) * kIconEntrySize;
-    const uint64_t offset = U32(e + 12);
-    const uint64_t size = U32(e + 8);
+    const uint64_t offset = ReadLe32(e + 12);
+    const uint64_t size = ReadLe32(e + 8);
     if (offset < tableEnd || size == 0) InvalidIcon();
     end = std::max(end, offset + size);
   }
@@ -881,7 +876,7 @@ void TPicture::LoadFromStream(TStream& stream) {
   std::unique_ptr<TGraphic> graphic;
   if (head[0] == 'B' && head[1] == 'M') {
     graphic = std::make_unique<TBitmap>();
-  } else if (U16(head) == 0 && U16(head + 2) == 1) {
+  } else if (ReadLe16(head) == 0 && ReadLe16(head + 2) == 1) {
     graphic = std::make_unique<TIcon>();
   } else {
     throw EInvalidGraphic("Unknown picture format");

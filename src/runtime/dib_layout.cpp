@@ -1,12 +1,7 @@
 #include "runtime/dib_layout.h"
+#include "runtime/little_endian.h"
 
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The largest picture: held at 4 bytes per pixel, it must stay below 512 MB.
 constexpr int64_t kMostPixels = (int64_t{1} << 29) / 4;
@@ -25,23 +20,23 @@ bool IsKnownDibHeaderSize(uint32_t size) {
 
 std::string ReadDibLayout(const uint8_t* info, TDibLayout& layout) {
   layout = TDibLayout{};
-  layout.HeaderSize = U32(info);
+  layout.HeaderSize = ReadLe32(info);
   layout.Core = layout.HeaderSize == 12;
   int planes;
   uint32_t colorsUsed = 0;
   if (layout.Core) {
-    layout.Width = U16(info + 4);
-    layout.Height = U16(info + 6);
-    planes = U16(info + 8);
-    layout.BitCount = U16(info + 10);
+    layout.Width = ReadLe16(info + 4);
+    layout.Height = ReadLe16(info + 6);
+    planes = ReadLe16(info + 8);
+    layout.BitCount = ReadLe16(info + 10);
   } else {
-    layout.Width = static_cast<int32_t>(U32(info + 4));
-    layout.Height = static_cast<int32_t>(U32(info + 8));
-    planes = U16(info + 12);
-    layout.BitCount = U16(info + 14);
-    layout.Compression = U32(info + 16);
-    layout.SizeImage = U32(info + 20);
-    colorsUsed = U32(info + 32);
+    layout.Width = static_cast<int32_t>(ReadLe32(info + 4));
+    layout.Height = static_cast<int32_t>(ReadLe32(info + 8));
+    planes = ReadLe16(info + 12);
+    layout.BitCount = ReadLe16(info + 14);
+    layout.Compression = ReadLe32(info + 16);
+    layout.SizeImage = ReadLe32(info + 20);
+    colorsUsed = ReadLe32(info + 32);
   }
   const int bits = layout.BitCount;
   if (planes != 1 || layout.Width <= 0 || layout.Height == 0) return "no picture size";

@@ -12,6 +12,7 @@
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
 #include "runtime/dib_layout.h"
+#include "runtime/little_endian.h"
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
 #include "server/http/id_http_parser.h"
@@ -33,12 +34,6 @@ constexpr int kHomeButton = 7;
 constexpr const char* kUnsearched[] = {".JPG", ".GIF", ".ZIP", ".CLASS", ".PNG", ".EXE"};
 // Extensions of the pages whose links are followed.
 constexpr const char* kPageExtensions[] = {".HTM", ".HTML", ".SHTML", ".XHTML"};
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The extension as the search and the server take it: from the last "."
 // on, provided no "\" or ":" follows it.
@@ -174,9 +169,9 @@ std::string BitmapFileProblem(std::span<const uint8_t> bytes) {
   constexpr char kInvalid[] = "\"Bitmap image is not valid\" (";
   if (bytes.size() < kBitmapFileHeaderSize + 4)
     return std::string(kRead) + (bytes.empty() ? "empty)" : "too short for a bitmap file)");
-  if (U16(bytes.data()) != 0x4D42) return std::string(kInvalid) + "it does not start with \"BM\")";
-  const uint32_t bitsOffset = U32(bytes.data() + 10);
-  const uint32_t headerSize = U32(bytes.data() + kBitmapFileHeaderSize);
+  if (ReadLe16(bytes.data()) != 0x4D42) return std::string(kInvalid) + "it does not start with \"BM\")";
+  const uint32_t bitsOffset = ReadLe32(bytes.data() + 10);
+  const uint32_t headerSize = ReadLe32(bytes.data() + kBitmapFileHeaderSize);
   if (!IsKnownDibHeaderSize(headerSize))
     return std::string(kInvalid) + "unknown header size " + std::to_string(headerSize) + ")";
   if (bytes.size() < kBitmapFileHeaderSize + uint64_t{headerSize})
@@ -197,17 +192,17 @@ std::string IconFileProblem(std::span<const uint8_t> bytes) {
   constexpr char kRead[] = "\"Stream read error\" (";
   constexpr char kInvalid[] = "\"Icon image is not valid\" (";
   if (bytes.size() < 6) return std::string(kRead) + (bytes.empty() ? "empty)" : "too short for an icon file)");
-  if (U16(bytes.data()) != 0 || U16(bytes.data() + 2) != 1)
+  if (ReadLe16(bytes.data()) != 0 || ReadLe16(bytes.data() + 2) != 1)
     return std::string(kInvalid) + "it does not start as an icon file)";
-  const size_t count = U16(bytes.data() + 4);
+  const size_t count = ReadLe16(bytes.data() + 4);
   if (count == 0) return std::string(kInvalid) + "no image in it)";
   const uint64_t tableEnd = 6 + 16 * uint64_t{count};
   if (tableEnd > bytes.size()) return std::string(kRead) + "its directory is cut short)";
   uint64_t end = tableEnd;
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* e = bytes.data() + 6 + 16 * i;
-    const uint64_t size = U32(e + 8);
-    const uint64_t offset = U32(e + 12);
+    const uint64_t size = ReadLe32(e + 8);
+    const uint64_t offset = ReadLe32(e + 12);
     if (offset < tableEnd || size == 0) return std::string(kInvalid) + "image " + std::to_string(i + 1) + " misplaced)";
     end = std::max(end, offset + size);
   }
@@ -215,10 +210,10 @@ std::string IconFileProblem(std::span<const uint8_t> bytes) {
   static constexpr uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* e = bytes.data() + 6 + 16 * i;
-    const uint32_t size = U32(e + 8);
-    const uint8_t* image = bytes.data() + U32(e + 12);
+    const uint32_t size = ReadLe32(e + 8);
+    const uint8_t* image = bytes.data() + ReadLe32(e + 12);
     const bool png = size >= 8 && std::equal(kPng, kPng + 8, image);
-    const bool dib = size >= 40 && U32(image) == 40;
+    const bool dib = size >= 40 && ReadLe32(image) == 40;
     if (!png && !dib)
       return std::string(kInvalid) + "image " + std::to_string(i + 1) + " is neither a bitmap nor a PNG)";
   }
