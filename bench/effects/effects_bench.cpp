@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "skin/sk_effect.h"
+#include "skin/core/sk_effect.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <zlib.h>
 
 #include "bench_util.h"
-#include "skin/sk_bitmap.h"
-#include "skin/sk_engine_stream.h"
-#include "skin/theme_msux_data.h"
+#include "skin/core/sk_bitmap.h"
+#include "skin/core/sk_engine_stream.h"
+#include "skin/core/theme_msux_data.h"
 #include "tools/themegen/skyline.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "skin/sk_utils.h"
+#include "skin/core/sk_utils.h"
 
 class TObject;
 

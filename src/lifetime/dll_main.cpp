@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "skin/sk_theme.h"
-#include "skin/sk_winapi.h"
+#include "skin/core/sk_winapi.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   // At process exit (reserved non-null) the other threads are gone and the

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "runtime/ansi.h"
-#include "skin/sk_engine_stream.h"
+#include "skin/core/sk_engine_stream.h"
 #include "skin/theme_msux.h"
 
 // ---- theme kinds --------------------------------------------------------------

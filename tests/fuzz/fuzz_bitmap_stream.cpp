@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/sk_bitmap.h"
-#include "skin/sk_compress.h"
+#include "skin/core/sk_bitmap.h"
+#include "skin/core/sk_compress.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/sk_compress.h"
-#include "skin/theme_msux_data.h"
+#include "skin/core/sk_compress.h"
+#include "skin/core/theme_msux_data.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "skin/sk_utils.h"
-#include "skin/sk_winapi.h"
+#include "skin/core/sk_utils.h"
+#include "skin/core/sk_winapi.h"
 #include "skin/skin_helpers.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/sk_compress.h"
+#include "skin/core/sk_compress.h"
 
 namespace {
 

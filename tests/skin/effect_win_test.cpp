@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "skin/sk_effect.h"
+#include "skin/core/sk_effect.h"
 #include "skin/skin_helpers.h"
 
 namespace {

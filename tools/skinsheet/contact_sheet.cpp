@@ -11,9 +11,9 @@
 #include "forms/graphics.h"
 #include "runtime/ansi.h"
 #include "runtime/streams.h"
-#include "skin/sk_bitmap.h"
+#include "skin/core/sk_bitmap.h"
 #include "skin/sk_engine.h"
-#include "skin/sk_png.h"
+#include "skin/core/sk_png.h"
 #include "skin/sk_theme.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/theme_msux_data.h"
+#include "skin/core/theme_msux_data.h"
 
 namespace themegen {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "skin/sk_bitmap.h"
+#include "skin/core/sk_bitmap.h"
 
 namespace themegen {
 

@@ -1,8 +1,8 @@
-#include "skin/sk_utils.h"
+#include "skin/core/sk_utils.h"
 
 #include <algorithm>
 
-#include "skin/sk_bitmap.h"
+#include "skin/core/sk_bitmap.h"
 
 namespace {
 

@@ -24,8 +24,8 @@
 
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
-#include "skin/sk_pixel_routines.h"
-#include "skin/sk_utils.h"
+#include "skin/core/sk_pixel_routines.h"
+#include "skin/core/sk_utils.h"
 
 #ifdef _WIN32
 struct HBITMAP__;

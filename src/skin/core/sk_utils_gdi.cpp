@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "skin/sk_bitmap.h"
-#include "skin/sk_gdi_guards.h"
-#include "skin/sk_utils.h"
+#include "skin/core/sk_bitmap.h"
+#include "skin/core/sk_gdi_guards.h"
+#include "skin/core/sk_utils.h"
 
 namespace {
 

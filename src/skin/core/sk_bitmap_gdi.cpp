@@ -18,9 +18,9 @@
 #include <cstring>
 
 #include "runtime/scope_exit.h"
-#include "skin/sk_bitmap.h"
-#include "skin/sk_gdi_guards.h"
-#include "skin/sk_winapi.h"
+#include "skin/core/sk_bitmap.h"
+#include "skin/core/sk_gdi_guards.h"
+#include "skin/core/sk_winapi.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "skin/sk_png.h"
+#include "skin/core/sk_png.h"
 
 #include <zlib.h>
 
 #include <string_view>
 
 #include "runtime/exceptions.h"
-#include "skin/sk_bitmap.h"
+#include "skin/core/sk_bitmap.h"
 
 namespace {
 

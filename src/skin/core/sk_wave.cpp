@@ -1,4 +1,4 @@
-#include "skin/sk_wave.h"
+#include "skin/core/sk_wave.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "skin/sk_pixel_routines.h"
+#include "skin/core/sk_pixel_routines.h"
 
 class TskPixelMemory {
  public:

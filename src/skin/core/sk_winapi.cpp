@@ -1,4 +1,4 @@
-#include "skin/sk_winapi.h"
+#include "skin/core/sk_winapi.h"
 
 #include <mutex>
 

@@ -1,11 +1,11 @@
-#include "skin/theme_msux_data.h"
+#include "skin/core/theme_msux_data.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
-#include "skin/sk_compress.h"
+#include "skin/core/sk_compress.h"
 
 namespace {
 

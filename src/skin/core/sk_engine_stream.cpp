@@ -1,10 +1,10 @@
-#include "skin/sk_engine_stream.h"
+#include "skin/core/sk_engine_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "skin/sk_bitmap.h"
+#include "skin/core/sk_bitmap.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "skin/sk_compress.h"
+#include "skin/core/sk_compress.h"
 
 #include <algorithm>
 
