@@ -996,6 +996,12 @@ void RegisterBackgroundPainter(std::shared_ptr<const TskControlClass> controlCla
   Painters().push_back(TPainterEntry{std::move(controlClass), std::move(painter)});
 }
 
+bool IsBackgroundPainterRegistered(const TskControlClass& controlClass) {
+  const auto& painters = Painters();
+  return std::any_of(painters.begin(), painters.end(),
+                     [&](const TPainterEntry& entry) { return entry.Class.get() == &controlClass; });
+}
+
 TskBackgroundPainter FindBackgroundPainter(const TWinControl& parent) {
   const TPainterEntry* taken = nullptr;
   const auto& painters = Painters();

@@ -660,6 +660,8 @@ template <class T>
 void RegisterBackgroundPainter(TskBackgroundPainter painter) {
   RegisterBackgroundPainter(std::make_shared<TskControlClassOf<T>>(), std::move(painter));
 }
+// Whether a painter is registered for exactly this class descriptor.
+bool IsBackgroundPainterRegistered(const TskControlClass& controlClass);
 // The painter PaintParentBackground would use for parent (empty when none).
 TskBackgroundPainter FindBackgroundPainter(const TWinControl& parent);
 

@@ -1,0 +1,60 @@
+// Helpers shared by the themed-control tests: a shown host form, real
+// mouse and keyboard messages aimed at a control, the Skyline theme made
+// current (or none), and a control rendered into a 32-bit bitmap to read
+// pixels from.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "forms/forms.h"
+#include "forms/forms_support.h"
+#include "skin/core/sk_bitmap.h"
+#include "skin/sk_theme.h"
+
+// A form shown without activation (see ShowWithoutActivating) with a plain
+// client area of the given size. Freed with the fixture.
+class TControlsHost {
+ public:
+  explicit TControlsHost(int clientWidth = 400, int clientHeight = 300);
+  ~TControlsHost();
+  TForm& Form() { return *form_; }
+
+ private:
+  TForm* form_ = nullptr;
+};
+
+// Makes the viewer's stored theme "Skyline" current (brightness +10, as the
+// viewer shows it); ClearTheme removes any current theme. Tests call
+// FreeThemeLibrary() in their tear-down.
+void UseSkylineTheme();
+void ClearTheme();
+
+// The window that receives mouse messages for control (its own, or for a
+// graphic control its host window) and the point (control coordinates) in
+// that window's client coordinates.
+HWND MouseTarget(TControl& control, POINT& point);
+// Sends WM_MOUSEMOVE / button messages to the control's window at (x, y) in
+// the control's coordinates, with the key state the message carries.
+void MouseMove(TControl& control, int x, int y, WPARAM keys = 0);
+void MouseDown(TControl& control, int x, int y, UINT message = WM_LBUTTONDOWN);
+void MouseUp(TControl& control, int x, int y, UINT message = WM_LBUTTONUP);
+void Click(TControl& control, int x, int y);
+// Moves the mouse off every control of the host form (to a point outside
+// the control's window), so that leave notifications arrive.
+void MouseAway(TControl& control);
+// Key down and up (WM_KEYDOWN / WM_KEYUP) of a virtual key, with Ctrl and
+// Shift held as given (the keyboard state the control reads is set for the
+// duration); WM_CHAR for typed characters.
+void PressKey(TWinControl& control, WORD key, bool ctrl = false, bool shift = false);
+void TypeText(TWinControl& control, const std::wstring& text);
+
+// The control as it paints itself, at its size: a windowed control's
+// window content (its frame and content, children included), a graphic
+// control's area of its parent. Pixels are 0xAARRGGBB with alpha as left.
+std::unique_ptr<TskBitmap> RenderControl(TControl& control);
+// The pixel's colour without alpha, 0x00RRGGBB.
+uint32_t Rgb(const TskBitmap& bitmap, int x, int y);
+// A system colour as 0x00RRGGBB.
+uint32_t SysRgb(int index);
