@@ -7,6 +7,7 @@
 #include "archive/page_matching.h"
 #include "archive/string_routines.h"
 #include "runtime/ansi.h"
+#include "server/book_search.h"
 #include "server/ebook_manager.h"
 #include "server/http/id_http_parser.h"
 #include "server/http/id_http_server.h"
@@ -25,15 +26,6 @@ constexpr const char* kForeignHostPage =
     "</body></html>";
 constexpr const char* kHighlightStart = "<span style=\"background:yellow;mso-highlight:yellow\">";
 constexpr const char* kHighlightEnd = "</span>";
-// Pictures and binaries never pass through the highlight filter.
-constexpr std::array<const char*, 6> kNeverHighlighted = {".JPG", ".GIF", ".ZIP", ".CLASS", ".PNG", ".EXE"};
-
-// The text from the path's last "." on, unless a "\" or ":" follows it.
-std::string ExtensionOf(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || path.find_first_of("\\:", dot) != std::string::npos) return {};
-  return path.substr(dot);
-}
 
 // What the entry cache holds at most, in all and for one entry.
 constexpr size_t kEntryCacheBytes = 16 * 1024 * 1024;
@@ -113,10 +105,8 @@ void TEbookManager::HandleCommandGet(TIdContext&, TIdHTTPRequestInfo& request, T
   const std::vector<int>* entries = MatchingEntries(path);
   if (entries != nullptr) {
     const TSearchState search = SearchState();
-    const std::string extension = AsciiUpperCase(ExtensionOf(path));
-    const bool highlight =
-        search.HighlightActive && std::none_of(kNeverHighlighted.begin(), kNeverHighlighted.end(),
-                                               [&](const char* e) { return extension == e; });
+    // Pictures and binaries never pass through the highlight filter.
+    const bool highlight = search.HighlightActive && IsSearchableName(path);
     if (highlight) {
       const std::string replacement = kHighlightStart + search.SearchText + kHighlightEnd;
       for (int index : *entries) {
