@@ -1,0 +1,121 @@
+#include "lifetime/show_ebook_support.h"
+
+#include <cstring>
+
+#include "archive/book_file.h"
+#include "browser/embedded_wb.h"
+#include "browser/plain_browser.h"
+#include "runtime/ansi.h"
+#include "runtime/sockets.h"
+
+
+// A valid icon file: one 32 x 32 image with 32-bit pixels.
+std::string IconFile() {
+  std::string ico(6 + 16, '\0');
+  ico[2] = 1;  // type: icon
+  ico[4] = 1;  // one image
+  const uint32_t pixels = 32 * 32 * 4, mask = 32 * 4, size = 40 + pixels + mask, offset = 22;
+  uint8_t entry[16] = {32, 32, 0, 0, 1, 0, 32, 0};
+  std::memcpy(entry + 8, &size, 4);
+  std::memcpy(entry + 12, &offset, 4);
+  std::memcpy(&ico[6], entry, 16);
+  BITMAPINFOHEADER header{};
+  header.biSize = 40;
+  header.biWidth = 32;
+  header.biHeight = 64;  // image and mask
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  ico.append(reinterpret_cast<const char*>(&header), sizeof header);
+  for (uint32_t i = 0; i < 32 * 32; ++i) ico.append("\x20\x80\xE0\xFF", 4);
+  ico.append(mask, '\0');
+  return ico;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char* kDigits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+std::string Config(const std::string& params, bool home) {
+  std::string config = "[params]\r\ntitle=Test Book\r\nstart=index.htm\r\n" + params + "[Icon]\r\nBitmap=" +
+                       Hex(IconFile()) + "\r\n[Toolbar]\r\ntbBack=00\r\neBack=Back\r\n";
+  if (home) config += "tbRegister=00\r\neRegister=Home\r\n";
+  return config;
+}
+
+std::vector<uint8_t> Book(const std::string& config) {
+  TArchiveBuilder builder;
+  builder.Add("config.ini", config);
+  builder.Add("index.htm", "<html><head><title>Start</title></head><body><p>Welcome</p></body></html>");
+  builder.Add("second.htm", "<html><head><title>Second</title></head><body><p>Two</p></body></html>");
+  builder.Add("untitled.htm", "<html><body><p>No title here</p></body></html>");
+  builder.Add("links.htm",
+              "<html><head><title>Links</title></head><body><p><a href=\"second.htm\" target=\"_blank\">Open</a></p>"
+              "<p><a href=\"javascript:window.close()\">Close</a></p></body></html>");
+  return builder.Build();
+}
+
+std::wstring ErrorVariable() {
+  const DWORD length = GetEnvironmentVariableW(kErrorVariable, nullptr, 0);
+  if (length == 0) return L"";
+  std::wstring value(length, L'\0');
+  GetEnvironmentVariableW(kErrorVariable, value.data(), length);
+  value.resize(length - 1);
+  return value;
+}
+
+// True when nothing listens on the port any more.
+bool PortFree(int port) {
+  try {
+    TSocket listener = TSocket::Listen("127.0.0.1", static_cast<uint16_t>(port), TListenOptions{1});
+    return true;
+  } catch (const ESocketError&) {
+    return false;
+  }
+}
+
+// Viewer windows of this thread that exist, shown or not.
+namespace {
+
+BOOL CALLBACK CountViewerWindow(HWND window, LPARAM data) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (std::wstring(name) == L"EbookForm") ++*reinterpret_cast<int*>(data);
+  return TRUE;
+}
+
+}  // namespace
+
+int ViewerWindowCount() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), &CountViewerWindow, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TForm1* Window(size_t index) {
+  return ViewerWindows != nullptr && index < ViewerWindows->size() ? (*ViewerWindows)[index] : nullptr;
+}
+
+std::wstring Url(const std::string& path) { return AnsiToWide("http://127.0.0.1:" + BookManager->PortText + path); }
+
+// A window whose page has completed and whose status line shows title.
+bool ShowsPage(TForm1* window, const std::wstring& title) {
+  return window != nullptr && window->StPanel1->Caption() == title;
+}
+
+// A real click on a link of the page the window's plain browser shows.
+void ClickLink(TForm1* window, int index) {
+  TPlainBrowser* browser = window->WebBrowser1->PlainBrowser();
+  ASSERT_NE(browser, nullptr) << "the test clicks links in the built-in browser";
+  const RECT r = browser->LinkRect(index);
+  ASSERT_LT(r.left, r.right) << "link " << index << " is not laid out";
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  SendMessageW(browser->Window(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(browser->Window(), WM_LBUTTONUP, 0, at);
+}
+
