@@ -359,6 +359,24 @@ TEST_F(SpeedButtonTest, ClassicGlyphSkipsItsTransparentColourAndGreysWhenDisable
   button->SetEnabled(false);
   // 160 + Near(0.5 × 50).
   EXPECT_EQ(Rgb(*RenderControl(*button), 20, 15), 0xB9B9B9u);
+  button->SetEnabled(true);
+
+  // Without a glyph the image list's picture is used, its masked pixels
+  // left out.
+  button->SetGlyph(TBitmap());
+  auto* images = CreateComponent<TImageList>(&host_->Form());
+  TBitmap picture;
+  picture.SetSize(16, 16);
+  std::fill_n(picture.Pixels(), 16 * 16, 0xFF00FF00u);
+  picture.Pixels()[0] = 0xFFFFFFFFu;
+  ASSERT_EQ(images->AddMasked(picture, clWhite), 0);
+  button->SetImages(images);
+  button->SetImageIndex(0);
+  std::unique_ptr<TskBitmap> listed = RenderControl(*button);
+  EXPECT_EQ(Rgb(*listed, 20, 15), 0x00FF00u);
+  EXPECT_EQ(Rgb(*listed, 12, 7), 0xFFFF00u) << "the masked pixel shows the face";
+  delete images;
+  EXPECT_EQ(button->Images(), nullptr);
 }
 
 TEST_F(SpeedButtonTest, LayoutPlacesGlyphAndCaptionByMarginAndSpacing) {
