@@ -217,10 +217,7 @@ void TSkSpeedButton::SetDown(bool value) {
     pressState_ = MouseInControl() ? kPressDown : kPressUp;
   }
   down_ = value;
-  if (value && groupIndex_ != 0 && Parent() != nullptr) {
-    TMessage message{CM_SKBUTTONPRESSED, static_cast<WPARAM>(groupIndex_), reinterpret_cast<LPARAM>(this), 0};
-    Parent()->Broadcast(message);
-  }
+  if (value) NotifyGroup();
   Invalidate();
 }
 
@@ -234,10 +231,13 @@ void TSkSpeedButton::SetAllowAllUp(bool value) {
   if (allowAllUp_ == value) return;
   allowAllUp_ = value;
   // The whole group shares the setting.
-  if (groupIndex_ != 0 && Parent() != nullptr) {
-    TMessage message{CM_SKBUTTONPRESSED, static_cast<WPARAM>(groupIndex_), reinterpret_cast<LPARAM>(this), 0};
-    Parent()->Broadcast(message);
-  }
+  NotifyGroup();
+}
+
+void TSkSpeedButton::NotifyGroup() {
+  if (groupIndex_ == 0 || Parent() == nullptr) return;
+  TMessage message{CM_SKBUTTONPRESSED, static_cast<WPARAM>(groupIndex_), reinterpret_cast<LPARAM>(this), 0};
+  Parent()->Broadcast(message);
 }
 
 void TSkSpeedButton::GroupButtonPressed(int groupIndex, TSkSpeedButton* sender) {

@@ -163,6 +163,9 @@ class TSkSpeedButton : public TSkGraphicControl {
   void StartRepeat();
   void StopRepeat();
   void RepeatTimer(TObject* sender);
+  // Tells the siblings of the group that this button went down (those down
+  // go up) and what its AllowAllUp is (all take it).
+  void NotifyGroup();
   void GroupButtonPressed(int groupIndex, TSkSpeedButton* sender);
   bool HoldsCapture() const;
 
