@@ -82,6 +82,31 @@ TEST(GdiDraw, IntoATskBitmapContextHonoursKeyAndWindowOrigin) {
   EXPECT_EQ(target.PixelAt(2, 0), Argb(255, 1, 1, 1));  // the key pixel was skipped
 }
 
+// A parent painting a child moves the viewport origin and clips to the
+// child's area: the picture lands at the child's place and only inside it.
+TEST(GdiDraw, IntoATskBitmapContextHonoursViewportOriginAndClip) {
+  TskBitmap picture;
+  picture.SetSize(2, 1);
+  picture.Fill(Argb(255, 255, 0, 0));
+  TskBitmap target;
+  target.SetSize(6, 1);
+  target.Fill(Argb(255, 1, 1, 1));
+  HDC dc = target.DC();
+  const int saved = SaveDC(dc);
+  SetViewportOrgEx(dc, 3, 0, nullptr);
+  IntersectClipRect(dc, 0, 0, 1, 1);  // device x 3 only
+  picture.Draw(dc, 0, 0);
+  RestoreDC(dc, saved);
+  GdiFlush();
+  EXPECT_EQ(target.PixelAt(0, 0), Argb(255, 1, 1, 1));
+  EXPECT_EQ(target.PixelAt(3, 0) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(target.PixelAt(4, 0), Argb(255, 1, 1, 1)) << "outside the clip";
+
+  picture.Draw(dc, 4, 0);  // no clip: straight into memory
+  EXPECT_EQ(target.PixelAt(4, 0), Argb(255, 255, 0, 0));
+  EXPECT_EQ(target.PixelAt(5, 0), Argb(255, 255, 0, 0));
+}
+
 TEST(GdiDraw, IntoABottomUpDibDirectly) {
   TskBitmap picture;
   picture.SetSize(1, 2);

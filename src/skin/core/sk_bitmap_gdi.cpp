@@ -9,7 +9,8 @@
 //      temporary bitmap for blending (and for the key colour when the
 //      transparent blit is not usable).
 // Routes 1 and 2 work in device units: the destination is shifted by the
-// context's window origin. Every direct memory access is preceded by a
+// context's window and viewport origins, and they are taken only when the
+// destination lies inside a rectangular clip (the blits clip for the rest). Every direct memory access is preceded by a
 // GdiFlush so that batched platform drawing has landed.
 #include <windows.h>
 
@@ -54,17 +55,30 @@ void TskBitmap::DrawRect(HDC dc, const TRect& destination, const TRect& source) 
   if (IsEmpty() || dc == nullptr || IsRectEmpty(destination) || IsRectEmpty(source) || !Contains(source, Bounds())) {
     return;
   }
-  POINT origin{};
-  GetWindowOrgEx(dc, &origin);
-  const TRect shifted = OffsetRect(destination, -origin.x, -origin.y);
+  // Logical to device units: a parent painting a child moves the viewport
+  // origin, a scrolled view the window origin.
+  POINT windowOrigin{};
+  POINT viewportOrigin{};
+  GetWindowOrgEx(dc, &windowOrigin);
+  GetViewportOrgEx(dc, &viewportOrigin);
+  const TRect shifted =
+      OffsetRect(destination, viewportOrigin.x - windowOrigin.x, viewportOrigin.y - windowOrigin.y);
+  // The memory routes know nothing of clipping: they serve only a
+  // destination that lies wholly inside a rectangular clip.
+  RECT clipBox{};
+  const int clipKind = GetClipBox(dc, &clipBox);
+  if (clipKind == NULLREGION) return;
+  const bool unclipped =
+      clipKind == SIMPLEREGION &&
+      Contains(destination, TRect{clipBox.left, clipBox.top, clipBox.right, clipBox.bottom});
 
-  if (TskBitmap* target = FromDeviceContext(dc)) {
+  if (TskBitmap* target = FromDeviceContext(dc); target != nullptr && unclipped) {
     GdiFlush();
     DrawOnto(*target, shifted, source);
     return;
   }
   TskPixelBuffer dib;
-  if (BottomUpDibOf(dc, dib)) {
+  if (unclipped && BottomUpDibOf(dc, dib)) {
     GdiFlush();
     DrawToPixels(dib, shifted, source);
     return;
@@ -90,9 +104,6 @@ void TskBitmap::DrawRect(HDC dc, const TRect& destination, const TRect& source) 
   // out, so a huge destination does not make a huge temporary bitmap; the
   // image is still placed by the whole destination.
   TRect visible = destination;
-  RECT clipBox{};
-  const int clipKind = GetClipBox(dc, &clipBox);
-  if (clipKind == NULLREGION) return;
   if (clipKind != ERROR) {
     visible = IntersectRects(destination, TRect{clipBox.left, clipBox.top, clipBox.right, clipBox.bottom});
   }
