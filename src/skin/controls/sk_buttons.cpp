@@ -1,0 +1,398 @@
+#include "skin/controls/sk_buttons.h"
+
+#include <uxtheme.h>
+#include <vssym32.h>
+
+#include <algorithm>
+
+#include "forms/forms.h"
+#include "skin/core/sk_gdi_guards.h"
+#include "skin/core/sk_utils.h"
+
+namespace {
+
+constexpr TSize kClassicCheckBoxSize{13, 13};
+
+int ButtonFontIndex(uint8_t state) {
+  switch (state) {
+    case btsDisabled: return fiButtonTextDisabled;
+    case btsPressed: return fiButtonTextPressed;
+    case btsHot: return fiButtonTextHot;
+    case btsFocused: return fiButtonTextFocused;
+    default: return fiButtonTextNormal;
+  }
+}
+
+// The push button's visual-style state for a TskButtonState.
+int ButtonVisualState(uint8_t state) {
+  switch (state) {
+    case btsDisabled: return PBS_DISABLED;
+    case btsPressed: return PBS_PRESSED;
+    case btsHot: return PBS_HOT;
+    case btsFocused:
+    case btsDefault: return PBS_DEFAULTED;
+    default: return PBS_NORMAL;
+  }
+}
+
+}  // namespace
+
+// ---- TSkPressControl ---------------------------------------------------------------
+
+TSkPressControl::TSkPressControl(TComponent* owner) : TSkControl(owner) {
+  // The press is tracked here: the framework's own click (any release
+  // inside after a press) would not know about Space or the pressed look.
+  SetControlStyle((ControlStyle() | csCaptureMouse) & ~csClickEvents);
+  SetTabStop(true);
+}
+
+void TSkPressControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TSkControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft || !Enabled()) return;
+  // A pressed button takes the focus, as the platform's buttons do.
+  if (!Focused() && CanFocus()) SetFocus();
+  mouseHeld_ = true;
+  mouseInside_ = Inside(x, y);
+  Invalidate();
+}
+
+void TSkPressControl::MouseMove(TShiftState shift, int x, int y) {
+  TSkControl::MouseMove(shift, x, y);
+  if (!mouseHeld_) return;
+  const bool inside = Inside(x, y);
+  if (inside == mouseInside_) return;
+  mouseInside_ = inside;
+  Invalidate();
+}
+
+void TSkPressControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft && mouseHeld_) {
+    mouseHeld_ = false;
+    mouseInside_ = false;
+    Invalidate();
+    if (Inside(x, y) && Enabled()) PressCompleted();
+  }
+  TSkControl::MouseUp(button, shift, x, y);
+}
+
+void TSkPressControl::KeyDown(WORD& key, TShiftState shift) {
+  TSkControl::KeyDown(key, shift);
+  if (key != VK_SPACE || !Enabled()) return;
+  // Auto-repeat sends further key-downs; the press is already on.
+  if (!spaceHeld_) {
+    spaceHeld_ = true;
+    Invalidate();
+  }
+  key = 0;
+}
+
+void TSkPressControl::KeyUp(WORD& key, TShiftState shift) {
+  TSkControl::KeyUp(key, shift);
+  if (key != VK_SPACE || !spaceHeld_) return;
+  spaceHeld_ = false;
+  Invalidate();
+  key = 0;
+  if (Enabled()) PressCompleted();
+}
+
+void TSkPressControl::CancelPress() {
+  if (!mouseHeld_ && !spaceHeld_) return;
+  mouseHeld_ = false;
+  mouseInside_ = false;
+  spaceHeld_ = false;
+  Invalidate();
+}
+
+void TSkPressControl::FocusChanged(bool focused) {
+  // Space released after the focus went elsewhere is no press of this one.
+  if (!focused) spaceHeld_ = false;
+  TSkControl::FocusChanged(focused);
+}
+
+void TSkPressControl::WndProc(TMessage& message) {
+  switch (message.Msg) {
+    case CM_ENABLEDCHANGED:
+      CancelPress();
+      break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse: the release will not come here. (Our
+      // own release of the capture, before the button-up is handled, names
+      // no window.)
+      if (message.LParam != 0 && reinterpret_cast<HWND>(message.LParam) != Handle()) {
+        mouseHeld_ = false;
+        mouseInside_ = false;
+        Invalidate();
+      }
+      break;
+    default:
+      break;
+  }
+  TSkControl::WndProc(message);
+}
+
+// ---- TSkButton ---------------------------------------------------------------------------
+
+TSkButton::TSkButton(TComponent* owner) : TSkPressControl(owner) {
+  SetBounds(Left(), Top(), 75, 25);
+  SetPerformance(qvpDoubleBuffer);
+  SetParentFont(true);
+  fontOptions_.OnChange = [this] { Invalidate(); };
+}
+
+void TSkButton::SetAlignment(TAlignment value) {
+  if (alignment_ == value) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+void TSkButton::SetDefault(bool value) {
+  if (default_ == value) return;
+  default_ = value;
+  Invalidate();
+}
+
+bool TSkButton::IsActiveDefault() const {
+  if (!default_) return false;
+  const TForm* form = GetParentForm(this);
+  if (form == nullptr) return false;
+  const TWinControl* active = form->ActiveControl();
+  return active != nullptr && dynamic_cast<const TSkButton*>(active) == nullptr;
+}
+
+uint8_t TSkButton::ButtonState() const {
+  if (!Enabled()) return btsDisabled;
+  if (Pressed()) return btsPressed;
+  if (MouseInControl()) return btsHot;
+  if (HasFocus()) return btsFocused;
+  if (IsActiveDefault()) return btsDefault;
+  return btsNormal;
+}
+
+void TSkButton::KeyDown(WORD& key, TShiftState shift) {
+  if (Enabled() && (key == VK_RETURN || (key == VK_ESCAPE && cancel_))) {
+    key = 0;
+    Click();
+    return;
+  }
+  TSkPressControl::KeyDown(key, shift);
+}
+
+UINT TSkButton::TextFormat() const {
+  UINT format = DT_VCENTER | DT_SINGLELINE;
+  switch (alignment_) {
+    case taLeftJustify: format |= DT_LEFT; break;
+    case taRightJustify: format |= DT_RIGHT; break;
+    case taCenter: format |= DT_CENTER; break;
+  }
+  return format;
+}
+
+void TSkButton::PaintContent(TCanvas& canvas) {
+  const TRect bounds{0, 0, Width(), Height()};
+  const uint8_t state = ButtonState();
+  if (DefinesButtonObject(bkPushButton, ThemeObject(), ThemeLink())) {
+    TskTheme* theme = Theme();
+    canvas.WithHandle([&](HDC dc) {
+      if (theme->ButtonTransparent(bkPushButton, ThemeObject())) PaintParentBackground(this, dc);
+    });
+    const TskStateRecord record = MakeStateRecord(bounds, state);
+    theme->PaintButton(bkPushButton, canvas, ThemeObject(), record);
+    canvas.Font().Assign(theme->Fonts().FontFor(ButtonFontIndex(state), ThemeObject()));
+    fontOptions_.ApplyTo(canvas.Font());
+    const TskTextInfo info = MakeTextInfo(bounds, Caption(), TextFormat());
+    theme->PaintButtonText(bkPushButton, canvas, ThemeObject(), info, record);
+    return;
+  }
+  fontOptions_.ApplyTo(canvas.Font());
+  bool styled = false;
+  canvas.WithHandle([&](HDC dc) {
+    styled = DrawVisualStylePart(dc, L"Button", BP_PUSHBUTTON, ButtonVisualState(state), bounds);
+  });
+  if (styled) {
+    DrawClassicText(canvas, Caption(), bounds, TextFormat(), true);
+    return;
+  }
+  PaintClassic(canvas, state);
+}
+
+void TSkButton::PaintClassic(TCanvas& canvas, uint8_t state) {
+  const TRect bounds{0, 0, Width(), Height()};
+  const bool pressed = state == btsPressed;
+  canvas.WithHandle([&](HDC dc) {
+    FillRectColor(dc, bounds, Color());
+    TRect ring = bounds;
+    if (HasFocus() || IsActiveDefault()) {
+      DrawBevelRing(dc, ring, clBlack, clBlack, kbsAll);
+      ring = Inset(ring, TRect{1, 1, 1, 1});
+    }
+    if (pressed) {
+      DrawBevelRing(dc, ring, clBtnShadow, clBtnShadow, kbsAll);
+    } else {
+      DrawBevelRing(dc, ring, clBtnHighlight, cl3DDkShadow, kbsAll);
+      ring = Inset(ring, TRect{1, 1, 1, 1});
+      DrawBevelRing(dc, ring, cl3DLight, clBtnShadow, kbsAll);
+    }
+  });
+  // The caption moves with the face while pressed.
+  const TRect text = pressed ? OffsetRect(bounds, 1, 1) : bounds;
+  DrawClassicText(canvas, Caption(), text, TextFormat(), Enabled());
+  if (HasFocus()) {
+    canvas.WithHandle([&](HDC dc) {
+      const TRect focus = Inset(bounds, TRect{4, 4, 4, 4});
+      if (IsRectEmpty(focus)) return;
+      const RECT r{focus.Left, focus.Top, focus.Right, focus.Bottom};
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkColor(dc, RGB(255, 255, 255));
+      DrawFocusRect(dc, &r);
+    });
+  }
+}
+
+// ---- TSkCheckBox -----------------------------------------------------------------------
+
+TSkCheckBox::TSkCheckBox(TComponent* owner) : TSkPressControl(owner) {
+  SetBounds(Left(), Top(), 98, 20);
+  SetPerformance(qvpDoubleBuffer);
+}
+
+void TSkCheckBox::SetState(TSkCheckBoxState value) {
+  if (state_ == value) return;
+  state_ = value;
+  Invalidate();
+  if (!IsLoading()) Click();
+}
+
+void TSkCheckBox::Toggle() {
+  switch (state_) {
+    case kcbsUnChecked: SetState(allowGrayed_ ? kcbsMixed : kcbsChecked); break;
+    case kcbsChecked: SetState(kcbsUnChecked); break;
+    case kcbsMixed: SetState(kcbsChecked); break;
+  }
+}
+
+void TSkCheckBox::SetAlignment(TSkLeftRight value) {
+  if (alignment_ == value) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+void TSkCheckBox::SetSpacing(int value) {
+  if (spacing_ == value) return;
+  spacing_ = value;
+  Invalidate();
+}
+
+void TSkCheckBox::SetTransparent(bool value) {
+  if (transparent_ == value) return;
+  transparent_ = value;
+  Invalidate();
+}
+
+int TSkCheckBox::PressOffset() const {
+  if (!Enabled()) return 3;
+  if (Pressed()) return 2;
+  if (MouseInControl()) return 1;
+  return 0;
+}
+
+bool TSkCheckBox::Themed() const { return DefinesCheckBoxObject(ckCheckBox, ThemeObject(), ThemeLink()); }
+
+TSize TSkCheckBox::BoxSize() const {
+  if (Themed()) return Theme()->CheckBoxSize(ckCheckBox);
+  return kClassicCheckBoxSize;
+}
+
+TRect TSkCheckBox::BoxRect() const {
+  const TSize size = BoxSize();
+  const int top = (Height() - size.Height) / 2;
+  const int left = alignment_ == kalRightJustify ? 0 : Width() - size.Width;
+  return TRect{left, top, left + size.Width, top + size.Height};
+}
+
+TRect TSkCheckBox::CaptionRect() const {
+  const TRect box = BoxRect();
+  if (alignment_ == kalRightJustify) return TRect{box.Right + spacing_, 0, std::max(Width(), box.Right + spacing_), Height()};
+  return TRect{0, 0, std::max(0, box.Left - spacing_), Height()};
+}
+
+uint8_t TSkCheckBox::CheckState() const {
+  // Checked states are 0..3, unchecked 5..8, mixed 10..13: normal, hot,
+  // pressed, disabled.
+  int base = chsCheckedNormal;
+  if (state_ == kcbsUnChecked) base = chsUncheckedNormal;
+  if (state_ == kcbsMixed) base = chsMixedNormal;
+  return static_cast<uint8_t>(base + PressOffset());
+}
+
+void TSkCheckBox::PaintContent(TCanvas& canvas) {
+  const TRect bounds{0, 0, Width(), Height()};
+  const TRect box = BoxRect();
+  const TRect caption = CaptionRect();
+  const UINT format = DT_VCENTER | DT_SINGLELINE | (alignment_ == kalRightJustify ? DT_LEFT : DT_RIGHT);
+  const bool themed = Themed();
+  TskTheme* theme = themed ? Theme() : nullptr;
+
+  canvas.WithHandle([&](HDC dc) {
+    if (transparent_ || (themed && theme->CheckBoxTransparent(ckCheckBox, ThemeObject()))) {
+      PaintParentBackground(this, dc);
+    } else {
+      FillRectColor(dc, bounds, Color());
+    }
+  });
+
+  if (themed) {
+    const uint8_t state = CheckState();
+    const TskStateRecord record = MakeStateRecord(box, state);
+    theme->PaintCheckBox(ckCheckBox, canvas, ThemeObject(), record);
+    int font = fiCheckBoxTextNormal;
+    if (!Enabled()) {
+      font = fiCheckBoxTextDisabled;
+    } else if (Pressed()) {
+      font = fiCheckBoxTextPressed;
+    } else if (MouseInControl()) {
+      font = fiCheckBoxTextHot;
+    } else if (HasFocus()) {
+      font = fiCheckBoxTextFocused;
+    }
+    canvas.Font().Assign(theme->Fonts().FontFor(font, kDefaultObjectName));
+    theme->PaintCheckBoxText(ckCheckBox, canvas, kDefaultObjectName, MakeTextInfo(caption, Caption(), format),
+                             record);
+  } else {
+    bool styled = false;
+    canvas.WithHandle([&](HDC dc) {
+      // The visual style has four states (normal, hot, pressed, disabled)
+      // for each of unchecked, checked and mixed, in that order.
+      int styleState = CBS_UNCHECKEDNORMAL;
+      if (state_ == kcbsChecked) styleState = CBS_CHECKEDNORMAL;
+      if (state_ == kcbsMixed) styleState = CBS_MIXEDNORMAL;
+      styleState += PressOffset();
+      styled = DrawVisualStylePart(dc, L"Button", BP_CHECKBOX, styleState, box);
+      if (styled) return;
+      UINT flags = DFCS_BUTTONCHECK;
+      if (state_ == kcbsChecked) flags |= DFCS_CHECKED;
+      if (state_ == kcbsMixed) flags = DFCS_BUTTON3STATE | DFCS_CHECKED;
+      if (Pressed()) flags |= DFCS_PUSHED;
+      if (!Enabled()) flags |= DFCS_INACTIVE;
+      RECT r{box.Left, box.Top, box.Right, box.Bottom};
+      DrawFrameControl(dc, &r, DFC_BUTTON, flags);
+    });
+    DrawClassicText(canvas, Caption(), caption, format, styled || Enabled());
+  }
+
+  if (HasFocus() && !Caption().empty()) {
+    canvas.WithHandle([&](HDC dc) {
+      // Around the caption's text, not the whole caption area.
+      RECT measured{caption.Left, caption.Top, caption.Right, caption.Bottom};
+      ::DrawTextW(dc, Caption().c_str(), static_cast<int>(Caption().size()), &measured,
+                  DT_CALCRECT | DT_SINGLELINE);
+      const int width = measured.right - measured.left;
+      const int height = measured.bottom - measured.top;
+      const int top = caption.Top + (static_cast<int>(RectHeight(caption)) - height) / 2;
+      const int left = alignment_ == kalRightJustify ? caption.Left : caption.Right - width;
+      RECT focus{left - 1, top - 1, left + width + 1, top + height + 1};
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkColor(dc, RGB(255, 255, 255));
+      DrawFocusRect(dc, &focus);
+    });
+  }
+}

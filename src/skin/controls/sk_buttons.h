@@ -1,0 +1,145 @@
+// The skinned push button and check box.
+//
+// Both are windowed controls that take the focus and track a press the
+// same way: the left button held with the mouse inside makes the pressed
+// look, and the look follows the mouse on every move while the button is
+// held, so a press dragged out and brought back is pressed again. The
+// action (a click, or a change of the check state) happens only when the
+// left button is released inside, or when Space, pressed while focused, is
+// released.
+//
+// Each paints at three levels: through the current theme when it defines
+// the element for the control's ThemeObject, else through the platform's
+// visual style "Button" class, else in its classic look in system colours.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "forms/std_components.h"
+#include "skin/controls/sk_controls.h"
+
+enum TSkCheckBoxState : uint8_t { kcbsUnChecked, kcbsChecked, kcbsMixed };
+
+// What the push button and the check box share: the press of the left
+// mouse button or of Space, and the end of it.
+class TSkPressControl : public TSkControl {
+ public:
+  explicit TSkPressControl(TComponent* owner);
+
+  // The pressed look: the left button held with the mouse inside, or Space
+  // held while focused.
+  bool Pressed() const { return (mouseHeld_ && mouseInside_) || spaceHeld_; }
+
+ protected:
+  // A completed press (left release inside, or Space released).
+  virtual void PressCompleted() = 0;
+
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
+  void FocusChanged(bool focused) override;
+  void WndProc(TMessage& message) override;
+
+ private:
+  bool Inside(int x, int y) const { return x >= 0 && x < Width() && y >= 0 && y < Height(); }
+  void CancelPress();
+
+  bool mouseHeld_ = false;
+  bool mouseInside_ = false;
+  bool spaceHeld_ = false;
+};
+
+class TSkButton : public TSkPressControl {
+ public:
+  explicit TSkButton(TComponent* owner);
+
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  // Enter clicks the default button while the focus is on a control of its
+  // form that is not a button; it is drawn as the default then.
+  bool Default() const { return default_; }
+  void SetDefault(bool value);
+  // Escape clicks a cancel button.
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool value) { cancel_ = value; }
+  TSkFontOptions& FontOptions() { return fontOptions_; }
+
+  // Default is set and the focus is on a control of the form that is not a
+  // button (the focused button itself takes Enter otherwise).
+  bool IsActiveDefault() const;
+  // The TskButtonState the button paints in.
+  uint8_t ButtonState() const;
+
+ protected:
+  void PressCompleted() override { Click(); }
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void PaintContent(TCanvas& canvas) override;
+
+ private:
+  void PaintClassic(TCanvas& canvas, uint8_t state);
+  UINT TextFormat() const;
+
+  TAlignment alignment_ = taCenter;
+  bool default_ = false;
+  bool cancel_ = false;
+  TSkFontOptions fontOptions_;
+};
+
+class TSkCheckBox : public TSkPressControl {
+ public:
+  explicit TSkCheckBox(TComponent* owner);
+
+  TSkCheckBoxState State() const { return state_; }
+  // A change repaints and, unless the control is being loaded, calls
+  // OnClick.
+  void SetState(TSkCheckBoxState value);
+  // True only for kcbsChecked; writing sets checked or unchecked.
+  bool Checked() const { return state_ == kcbsChecked; }
+  void SetChecked(bool value) { SetState(value ? kcbsChecked : kcbsUnChecked); }
+  // Whether the cycle passes through the mixed state.
+  bool AllowGrayed() const { return allowGrayed_; }
+  void SetAllowGrayed(bool value) { allowGrayed_ = value; }
+  // kalRightJustify: the caption right of the box (the box at the left
+  // edge); kalLeftJustify: the caption left of the box (the box at the
+  // right edge).
+  TSkLeftRight Alignment() const { return alignment_; }
+  void SetAlignment(TSkLeftRight value);
+  // Pixels between box and caption.
+  int Spacing() const { return spacing_; }
+  void SetSpacing(int value);
+  // The parent's background shows instead of a fill in the control's colour.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+
+  // Unchecked → checked (→ mixed first with AllowGrayed), checked →
+  // unchecked, mixed → checked.
+  void Toggle();
+
+  // Where box and caption go, in the control's coordinates.
+  TRect BoxRect() const;
+  TRect CaptionRect() const;
+  // The TskCheckState the box paints in.
+  uint8_t CheckState() const;
+
+ protected:
+  void PressCompleted() override { Toggle(); }
+  void PaintContent(TCanvas& canvas) override;
+
+ private:
+  TSize BoxSize() const;
+  bool Themed() const;
+  // 0 normal, 1 hot, 2 pressed, 3 disabled: the step within one check
+  // state's run of theme and visual-style states.
+  int PressOffset() const;
+
+  TSkCheckBoxState state_ = kcbsUnChecked;
+  bool allowGrayed_ = false;
+  TSkLeftRight alignment_ = kalRightJustify;
+  int spacing_ = 5;
+  bool transparent_ = true;
+};

@@ -1,0 +1,405 @@
+// The push button, the check box, the group box and the panel, driven by
+// real mouse and key messages; their classic looks and the theme's button
+// font are checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "forms/std_components.h"
+#include "skin/controls/controls_support.h"
+#include "skin/controls/sk_buttons.h"
+#include "skin/controls/sk_group_box.h"
+#include "skin/core/sk_utils.h"
+#include "skin/core/sk_winapi.h"
+
+namespace {
+
+// The smallest rectangle holding every pixel in which the two renders
+// differ (empty when they are the same).
+TRect DiffBox(const TskBitmap& a, const TskBitmap& b) {
+  TRect box{a.Width(), a.Height(), 0, 0};
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (Rgb(a, x, y) == Rgb(b, x, y)) continue;
+      box.Left = std::min(box.Left, x);
+      box.Top = std::min(box.Top, y);
+      box.Right = std::max(box.Right, x + 1);
+      box.Bottom = std::max(box.Bottom, y + 1);
+    }
+  }
+  return IsRectEmpty(box) ? TRect{0, 0, 0, 0} : box;
+}
+
+bool SameRender(const TskBitmap& a, const TskBitmap& b) { return IsRectEmpty(DiffBox(a, b)); }
+
+TSize TextSizeIn(const TFont& font, const std::wstring& text) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font.Handle());
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return TSize{size.cx, size.cy};
+}
+
+// The classic looks are checked with the platform's visual styles off (the
+// level between theme and classic drawing); they are loaded again after.
+class ButtonsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeThemeLibrary();
+    visualStyleLoads_ = VisualStylesLoadCount();
+    ReleaseAllVisualStyles();
+  }
+  void TearDown() override {
+    host_.reset();
+    FreeThemeLibrary();
+    for (int i = 0; i < visualStyleLoads_; ++i) LoadVisualStyles();
+  }
+  int visualStyleLoads_ = 0;
+  template <class T>
+  T* Make(TWinControl* parent, int left, int top, int width, int height) {
+    auto* control = CreateComponent<T>(&host_->Form());
+    control->SetBounds(left, top, width, height);
+    control->SetParent(parent);
+    return control;
+  }
+  TForm& Form() { return host_->Form(); }
+  std::unique_ptr<TControlsHost> host_ = std::make_unique<TControlsHost>();
+};
+
+// ---- push button -------------------------------------------------------------------
+
+TEST_F(ButtonsTest, ButtonIsPressedOnlyWhileHeldInsideAndClicksOnlyOnReleaseInside) {
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  button->SetEditFrameStyle(false);
+  button->SetCaption(L"Go");
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  // The ring inside the black outline of a focused button: raised at rest,
+  // shadow while pressed.
+  auto ringPixel = [&] {
+    const int ring = button->HasFocus() || button->IsActiveDefault() ? 1 : 0;
+    return Rgb(*RenderControl(*button), ring, 12);
+  };
+  EXPECT_EQ(ringPixel(), SysRgb(COLOR_BTNHIGHLIGHT));
+
+  MouseDown(*button, 10, 10);
+  EXPECT_TRUE(button->Pressed());
+  EXPECT_EQ(ringPixel(), SysRgb(COLOR_BTNSHADOW));
+  MouseMove(*button, 120, 10, MK_LBUTTON);  // dragged out
+  EXPECT_FALSE(button->Pressed());
+  EXPECT_EQ(ringPixel(), SysRgb(COLOR_BTNHIGHLIGHT));
+  MouseMove(*button, 30, 12, MK_LBUTTON);  // back in
+  EXPECT_TRUE(button->Pressed());
+  MouseMove(*button, 30, -5, MK_LBUTTON);
+  MouseUp(*button, 30, -5);  // released outside: no click
+  EXPECT_FALSE(button->Pressed());
+  EXPECT_EQ(clicks, 0);
+
+  MouseDown(*button, 10, 10);
+  MouseMove(*button, -3, 10, MK_LBUTTON);
+  MouseMove(*button, 74, 24, MK_LBUTTON);
+  MouseUp(*button, 74, 24);  // released inside after a detour
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(button->Pressed());
+
+  MouseDown(*button, 10, 10, WM_RBUTTONDOWN);
+  MouseUp(*button, 10, 10, WM_RBUTTONUP);
+  EXPECT_EQ(clicks, 1);  // only the left button presses
+  button->SetEnabled(false);
+  Click(*button, 10, 10);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ButtonsTest, SpaceReleaseEnterAndEscapeOfACancelButtonClick) {
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  HWND window = button->Handle();
+
+  SendMessageW(window, WM_KEYDOWN, VK_SPACE, 1);
+  SendMessageW(window, WM_KEYDOWN, VK_SPACE, 0x40000001);  // auto-repeat
+  EXPECT_TRUE(button->Pressed());
+  EXPECT_EQ(clicks, 0);  // Space clicks on its release
+  SendMessageW(window, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0000001u));
+  EXPECT_FALSE(button->Pressed());
+  EXPECT_EQ(clicks, 1);
+
+  // The focus leaves while Space is held: its release is no click.
+  SendMessageW(window, WM_KEYDOWN, VK_SPACE, 1);
+  SendMessageW(window, WM_KILLFOCUS, 0, 0);
+  SendMessageW(window, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0000001u));
+  EXPECT_EQ(clicks, 1);
+
+  PressKey(*button, VK_RETURN);
+  EXPECT_EQ(clicks, 2);
+  PressKey(*button, VK_ESCAPE);
+  EXPECT_EQ(clicks, 2);
+  button->SetCancel(true);
+  PressKey(*button, VK_ESCAPE);
+  EXPECT_EQ(clicks, 3);
+}
+
+TEST_F(ButtonsTest, ClassicDefaultButtonHasABlackOutlineWhileTheFocusIsOnANonButton) {
+  auto* other = Make<TSkControl>(&Form(), 100, 10, 40, 20);
+  auto* second = Make<TSkButton>(&Form(), 10, 80, 75, 25);
+  auto* button = Make<TSkButton>(&Form(), 10, 40, 75, 25);
+  button->SetEditFrameStyle(false);
+  button->SetDefault(true);
+
+  Form().SetActiveControl(other);
+  ASSERT_EQ(Form().ActiveControl(), other);
+  auto pixels = RenderControl(*button);
+  EXPECT_EQ(Rgb(*pixels, 0, 12), 0x000000u);                  // outline
+  EXPECT_EQ(Rgb(*pixels, 1, 12), SysRgb(COLOR_BTNHIGHLIGHT));  // raised bevel inside it
+  EXPECT_EQ(Rgb(*pixels, 73, 12), SysRgb(COLOR_3DDKSHADOW));
+  EXPECT_EQ(Rgb(*pixels, 72, 12), SysRgb(COLOR_BTNSHADOW));
+
+  // Another button holds the focus: this one is no active default.
+  Form().SetActiveControl(second);
+  ASSERT_EQ(Form().ActiveControl(), second);
+  pixels = RenderControl(*button);
+  EXPECT_EQ(Rgb(*pixels, 0, 12), SysRgb(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(Rgb(*pixels, 74, 12), SysRgb(COLOR_3DDKSHADOW));
+}
+
+TEST_F(ButtonsTest, SizeDeltaDrawsTheCaptionOnePointSmallerThanTheThemesButtonFont) {
+  UseSkylineTheme();
+  TskTheme* theme = ThemeOf(nullptr);
+  ASSERT_NE(theme, nullptr);
+  ASSERT_TRUE(DefinesButtonObject(bkPushButton, kDefaultObjectName, nullptr));
+  auto* blank = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  auto* plain = Make<TSkButton>(&Form(), 10, 40, 75, 25);
+  auto* smaller = Make<TSkButton>(&Form(), 10, 70, 75, 25);
+  plain->SetCaption(L"Search");
+  smaller->SetCaption(L"Search");
+  smaller->FontOptions().SetSizeDelta(-1);
+
+  // The caption as the theme draws it in a font of the given size onto the
+  // captionless button.
+  const TFont& themeFont = theme->Fonts().Font(fiButtonTextNormal);
+  auto expected = [&](int size) {
+    auto pixels = RenderControl(*blank);
+    TSkBorrowedCanvas canvas(pixels->DC());
+    canvas.Font().Assign(themeFont);
+    canvas.Font().SetSize(size);
+    const TRect bounds{0, 0, 75, 25};
+    theme->PaintButtonText(bkPushButton, canvas, kDefaultObjectName,
+                           MakeTextInfo(bounds, L"Search", DT_CENTER | DT_VCENTER | DT_SINGLELINE),
+                           MakeStateRecord(bounds, btsNormal));
+    GdiFlush();
+    return pixels;
+  };
+  const int size = themeFont.Size();
+  auto plainPixels = RenderControl(*plain);
+  auto smallerPixels = RenderControl(*smaller);
+  EXPECT_TRUE(SameRender(*plainPixels, *expected(size)));
+  EXPECT_TRUE(SameRender(*smallerPixels, *expected(size - 1)));
+  const TRect plainInk = DiffBox(*plainPixels, *RenderControl(*blank));
+  const TRect smallerInk = DiffBox(*smallerPixels, *RenderControl(*blank));
+  EXPECT_LT(RectWidth(smallerInk), RectWidth(plainInk));
+  EXPECT_GT(RectWidth(smallerInk), 0);
+}
+
+// ---- check box ---------------------------------------------------------------------------
+
+TEST_F(ButtonsTest, CheckBoxCyclesOnClickAndSpaceAndReportsOnlyChanges) {
+  auto* box = Make<TSkCheckBox>(&Form(), 10, 10, 98, 20);
+  box->SetCaption(L"Case sensitive");
+  std::vector<TSkCheckBoxState> seen;
+  box->OnClick = [&](TObject*) { seen.push_back(box->State()); };
+
+  Click(*box, 5, 10);
+  Click(*box, 50, 10);
+  PressKey(*box, VK_SPACE);
+  EXPECT_EQ(seen, (std::vector<TSkCheckBoxState>{kcbsChecked, kcbsUnChecked, kcbsChecked}));
+  EXPECT_TRUE(box->Checked());
+
+  box->SetAllowGrayed(true);
+  box->SetChecked(false);
+  seen.clear();
+  Click(*box, 5, 10);
+  EXPECT_FALSE(box->Checked());  // mixed is not checked
+  Click(*box, 5, 10);
+  Click(*box, 5, 10);
+  EXPECT_EQ(seen, (std::vector<TSkCheckBoxState>{kcbsMixed, kcbsChecked, kcbsUnChecked}));
+
+  // No change, no OnClick; a press released outside changes nothing.
+  seen.clear();
+  box->SetChecked(false);
+  box->SetState(kcbsUnChecked);
+  MouseDown(*box, 5, 10);
+  MouseMove(*box, 5, 40, MK_LBUTTON);
+  MouseUp(*box, 5, 40);
+  box->SetEnabled(false);
+  Click(*box, 5, 10);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(box->State(), kcbsUnChecked);
+}
+
+TEST_F(ButtonsTest, ClassicCheckBoxDrawsTheStateThePressAndTheBoxSide) {
+  auto* box = Make<TSkCheckBox>(&Form(), 10, 10, 98, 20);
+  box->SetEditFrameStyle(false);
+  const TRect r = box->BoxRect();
+  EXPECT_EQ(r, (TRect{0, 3, 13, 16}));
+  EXPECT_EQ(box->CaptionRect(), (TRect{18, 0, 98, 20}));  // after the spacing of 5
+  // Dark pixels inside the box's interior: the check mark.
+  auto markPixels = [&] {
+    auto pixels = RenderControl(*box);
+    int dark = 0;
+    for (int y = r.Top + 3; y < r.Bottom - 3; ++y) {
+      for (int x = r.Left + 3; x < r.Right - 3; ++x) dark += Rgb(*pixels, x, y) == SysRgb(COLOR_WINDOWTEXT) ? 1 : 0;
+    }
+    return dark;
+  };
+  EXPECT_EQ(markPixels(), 0);
+  EXPECT_EQ(Rgb(*RenderControl(*box), r.Left + 3, r.Top + 3), SysRgb(COLOR_WINDOW));
+  box->SetChecked(true);
+  EXPECT_GT(markPixels(), 4);
+
+  // Held down, the interior takes the face colour.
+  box->SetChecked(false);
+  MouseDown(*box, 5, 10);
+  EXPECT_EQ(Rgb(*RenderControl(*box), r.Left + 3, r.Top + 3), SysRgb(COLOR_BTNFACE));
+  MouseUp(*box, 5, 10);
+
+  // Box on the right, the caption left of it.
+  box->SetAlignment(kalLeftJustify);
+  EXPECT_EQ(box->BoxRect(), (TRect{85, 3, 98, 16}));
+  EXPECT_EQ(box->CaptionRect(), (TRect{0, 0, 80, 20}));
+  auto pixels = RenderControl(*box);
+  EXPECT_EQ(Rgb(*pixels, 85 + 3, 3 + 3), SysRgb(COLOR_WINDOW));
+  EXPECT_EQ(Rgb(*pixels, 3, 5), SysRgb(COLOR_BTNFACE));  // the form shows through
+}
+
+// ---- group box -------------------------------------------------------------------------
+
+TEST_F(ButtonsTest, DisablingTheGroupBoxDisablesEveryChildAndEnablingEnablesThemAll) {
+  auto* group = Make<TSkGroupBox>(&Form(), 10, 10, 250, 200);
+  group->SetCaption(L"Search");
+  auto* search = Make<TSkButton>(group, 20, 20, 75, 25);
+  auto* reset = Make<TSkButton>(group, 100, 20, 75, 25);
+  auto* check = Make<TSkCheckBox>(group, 20, 60, 98, 20);
+  auto* list = Make<TSkPanel>(group, 20, 90, 120, 60);
+  auto* label = Make<TLabel>(group, 20, 160, 60, 15);
+  const std::vector<TControl*> children{search, reset, check, list, label};
+  reset->SetEnabled(false);
+  label->SetEnabled(false);
+
+  group->SetEnabled(false);
+  EXPECT_FALSE(group->Enabled());
+  for (TControl* child : children) EXPECT_FALSE(child->Enabled());
+  EXPECT_FALSE(IsWindowEnabled(search->Handle()));
+
+  group->SetEnabled(true);
+  for (TControl* child : children) EXPECT_TRUE(child->Enabled());
+  EXPECT_TRUE(IsWindowEnabled(reset->Handle()));
+  int clicks = 0;
+  reset->OnClick = [&](TObject*) { ++clicks; };
+  Click(*reset, 5, 5);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ButtonsTest, GroupBoxPlacesCaptionFrameAndAlignedChildrenByItsCaptionsSize) {
+  auto* group = Make<TSkGroupBox>(&Form(), 10, 10, 200, 120);
+  group->SetEditFrameStyle(false);
+  const TSize empty = TextSizeIn(group->Font(), L"Tg");
+  EXPECT_EQ(group->ContentRect(), (TRect{12, empty.Height, 188, 112}));
+  EXPECT_TRUE(IsRectEmpty(group->CaptionRect()));
+
+  group->SetCaption(L"Search");
+  const TSize text = TextSizeIn(group->Font(), L"Search");
+  EXPECT_EQ(group->CaptionRect(), (TRect{12, 0, 12 + text.Width, text.Height}));
+  EXPECT_EQ(group->FrameRect(), (TRect{3, text.Height / 2 + 1, 198, 118}));
+  auto* child = Make<TSkControl>(group, 0, 0, 10, 10);
+  child->SetAlign(alClient);
+  EXPECT_EQ(child->BoundsRect(), (TRect{12, text.Height, 188, 112}));
+
+  // Etched: shadow, then highlight one pixel in; the caption's place open.
+  auto pixels = RenderControl(*group);
+  const int top = text.Height / 2 + 1;
+  const uint32_t shadow = SysRgb(COLOR_BTNSHADOW);
+  const uint32_t highlight = SysRgb(COLOR_BTNHIGHLIGHT);
+  EXPECT_EQ(Rgb(*pixels, 3, 60), shadow);
+  EXPECT_EQ(Rgb(*pixels, 4, 60), highlight);
+  EXPECT_EQ(Rgb(*pixels, 196, 60), shadow);
+  EXPECT_EQ(Rgb(*pixels, 197, 60), highlight);
+  EXPECT_EQ(Rgb(*pixels, 100, 116), shadow);
+  EXPECT_EQ(Rgb(*pixels, 100, 117), highlight);
+  EXPECT_EQ(Rgb(*pixels, 6, top), shadow);
+  EXPECT_EQ(Rgb(*pixels, 6, top + 1), highlight);
+  EXPECT_EQ(Rgb(*pixels, 12 + text.Width + 2, top), shadow);
+  int shadowUnderCaption = 0;
+  for (int x = 12; x < 12 + text.Width; ++x) shadowUnderCaption += Rgb(*pixels, x, top) == shadow ? 1 : 0;
+  EXPECT_LT(shadowUnderCaption, text.Width / 2);
+  EXPECT_EQ(Rgb(*pixels, 1, 60), SysRgb(COLOR_BTNFACE));  // the form behind the transparent box
+}
+
+// ---- panel ------------------------------------------------------------------------------
+
+TEST_F(ButtonsTest, ClassicPanelIsRaisedAndPlacesItsCaptionByAlignmentAndTheHeightOfW) {
+  auto* panel = Make<TSkPanel>(&Form(), 10, 10, 200, 40);
+  panel->SetEditFrameStyle(false);
+  EXPECT_EQ(panel->BevelOuter(), kbvRaised);
+  EXPECT_EQ(panel->BevelInner(), kbvNone);
+  EXPECT_EQ(panel->BevelWidth(), 1);
+  EXPECT_EQ(panel->ContentRect(), (TRect{1, 1, 199, 39}));
+  const auto blank = RenderControl(*panel);
+  EXPECT_EQ(Rgb(*blank, 0, 20), SysRgb(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(Rgb(*blank, 199, 20), SysRgb(COLOR_3DDKSHADOW));
+  EXPECT_EQ(Rgb(*blank, 100, 20), SysRgb(COLOR_BTNFACE));
+
+  const int w = TextSizeIn(panel->Font(), L"W").Height;
+  const int top = 1 + (38 - w) / 2;
+  EXPECT_EQ(panel->CaptionRect(), (TRect{1, top, 199, top + w}));
+  panel->SetCaption(L"Wide");
+  const int textWidth = TextSizeIn(panel->Font(), L"Wide").Width;
+  TRect ink = DiffBox(*RenderControl(*panel), *blank);
+  EXPECT_GE(ink.Top, top);
+  EXPECT_LE(ink.Bottom, top + w);
+  EXPECT_NEAR((ink.Left + ink.Right) / 2, 100, 2);  // centred by default
+
+  panel->SetAlignment(taLeftJustify);
+  ink = DiffBox(*RenderControl(*panel), *blank);
+  EXPECT_LE(ink.Left, 3);
+  EXPECT_GE(ink.Left, 1);
+  panel->SetAlignment(taRightJustify);
+  ink = DiffBox(*RenderControl(*panel), *blank);
+  EXPECT_GE(ink.Right, 199 - 3);
+  EXPECT_LE(ink.Right, 199);
+  EXPECT_GE(ink.Left, 199 - textWidth);
+
+  // Twenty pixels taller: the caption moves down by ten.
+  const int oldTop = ink.Top;
+  panel->SetHeight(60);
+  const auto tallBlank = [&] {
+    panel->SetCaption(L"");
+    auto pixels = RenderControl(*panel);
+    panel->SetCaption(L"Wide");
+    return pixels;
+  }();
+  ink = DiffBox(*RenderControl(*panel), *tallBlank);
+  EXPECT_EQ(ink.Top, oldTop + 10);
+}
+
+TEST_F(ButtonsTest, ThemedPanelLaysOutChildrenInTheThemesContentRectangle) {
+  UseSkylineTheme();
+  auto* panel = Make<TSkPanel>(&Form(), 10, 10, 300, 50);
+  ASSERT_TRUE(DefinesPanelObject(pkRaised, kDefaultObjectName, nullptr));
+  const TRect expected = ThemeOf(nullptr)->PanelContentRect(pkRaised, TRect{0, 0, 300, 50}, kDefaultObjectName);
+  EXPECT_EQ(panel->ContentRect(), expected);
+  auto* child = Make<TSkControl>(panel, 0, 0, 10, 10);
+  child->SetAlign(alClient);
+  EXPECT_EQ(child->BoundsRect(), expected);
+
+  // The caption in the theme's panel font, centred by the height of "W".
+  panel->SetCaption(L"Toolbar");
+  const TFont& font = ThemeOf(nullptr)->Fonts().Font(fiPanelTextNormal);
+  const int w = TextSizeIn(font, L"W").Height;
+  const int top = expected.Top + (static_cast<int>(RectHeight(expected)) - w) / 2;
+  EXPECT_EQ(panel->CaptionRect(), (TRect{expected.Left, top, expected.Right, top + w}));
+}
+
+}  // namespace
