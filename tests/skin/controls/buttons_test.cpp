@@ -43,6 +43,40 @@ TSize TextSizeIn(const TFont& font, const std::wstring& text) {
   return TSize{size.cx, size.cy};
 }
 
+// A theme that defines buttons, check boxes and group boxes and records
+// what it is asked to paint.
+class TRecordingTheme : public TskTheme {
+ public:
+  struct TCall {
+    int State;
+    TRect Rect;
+    TRect CaptionRect;
+    std::string Object;
+  };
+  std::vector<TCall> Buttons, Checks, Groups, GroupTexts, CheckTexts;
+
+  bool DefinesButton(int, const std::string&) override { return true; }
+  bool DefinesCheckBox(int, const std::string&) override { return true; }
+  bool DefinesGroupBox(int, const std::string&) override { return true; }
+  void PaintButton(int, TCanvas&, const std::string& object, const TskStateRecord& record) override {
+    Buttons.push_back({record.State, record.Rect, {}, object});
+  }
+  void PaintCheckBox(int, TCanvas&, const std::string& object, const TskStateRecord& record) override {
+    Checks.push_back({record.State, record.Rect, {}, object});
+  }
+  void PaintCheckBoxText(int, TCanvas&, const std::string& object, const TskTextInfo& info,
+                         const TskStateRecord& record) override {
+    CheckTexts.push_back({record.State, info.Rect, {}, object});
+  }
+  void PaintGroupBox(int, TCanvas&, const std::string& object, const TskGroupBoxRecord& record) override {
+    Groups.push_back({record.State, record.Rect, record.CaptionRect, object});
+  }
+  void PaintGroupBoxText(int, TCanvas&, const std::string& object, const TskTextInfo& info,
+                         const TskStateRecord& record) override {
+    GroupTexts.push_back({record.State, info.Rect, {}, object});
+  }
+};
+
 // The classic looks are checked with the platform's visual styles off (the
 // level between theme and classic drawing); they are loaded again after.
 class ButtonsTest : public ::testing::Test {
@@ -66,6 +100,12 @@ class ButtonsTest : public ::testing::Test {
     return control;
   }
   TForm& Form() { return host_->Form(); }
+  TRecordingTheme& UseRecordingTheme() {
+    auto theme = std::make_unique<TRecordingTheme>();
+    TRecordingTheme& result = *theme;
+    ThemeManager().SetCurrentTheme(std::move(theme));
+    return result;
+  }
   std::unique_ptr<TControlsHost> host_ = std::make_unique<TControlsHost>();
 };
 
@@ -203,6 +243,36 @@ TEST_F(ButtonsTest, SizeDeltaDrawsTheCaptionOnePointSmallerThanTheThemesButtonFo
   EXPECT_GT(RectWidth(smallerInk), 0);
 }
 
+TEST_F(ButtonsTest, ThemedButtonPaintsTheStateByteOfItsState) {
+  TRecordingTheme& theme = UseRecordingTheme();
+  auto* other = Make<TSkControl>(&Form(), 200, 10, 40, 20);
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  auto stateNow = [&] {
+    theme.Buttons.clear();
+    RenderControl(*button);
+    return theme.Buttons.empty() ? -1 : theme.Buttons.back().State;
+  };
+  EXPECT_EQ(stateNow(), btsNormal);
+  EXPECT_EQ(theme.Buttons.back().Rect, (TRect{0, 0, 75, 25}));
+  MouseMove(*button, 10, 10);
+  EXPECT_EQ(stateNow(), btsHot);
+  MouseDown(*button, 10, 10);
+  EXPECT_EQ(stateNow(), btsPressed);
+  MouseUp(*button, 10, 10);
+  MouseAway(*button);
+  ASSERT_TRUE(button->HasFocus());  // a press focuses the button
+  EXPECT_EQ(stateNow(), btsFocused);
+
+  button->SetDefault(true);
+  Form().SetActiveControl(other);
+  ASSERT_FALSE(button->HasFocus());
+  EXPECT_EQ(stateNow(), btsDefault);
+  button->SetDefault(false);
+  EXPECT_EQ(stateNow(), btsNormal);
+  button->SetEnabled(false);
+  EXPECT_EQ(stateNow(), btsDisabled);
+}
+
 // ---- check box ---------------------------------------------------------------------------
 
 TEST_F(ButtonsTest, CheckBoxCyclesOnClickAndSpaceAndReportsOnlyChanges) {
@@ -274,6 +344,40 @@ TEST_F(ButtonsTest, ClassicCheckBoxDrawsTheStateThePressAndTheBoxSide) {
   EXPECT_EQ(Rgb(*pixels, 3, 5), SysRgb(COLOR_BTNFACE));  // the form shows through
 }
 
+TEST_F(ButtonsTest, ThemedCheckBoxPaintsTheCheckStateOfItsStateAndPress) {
+  TRecordingTheme& theme = UseRecordingTheme();
+  auto* box = Make<TSkCheckBox>(&Form(), 10, 10, 98, 20);
+  box->SetCaption(L"Case");
+  box->SetThemeObject("search");
+  auto stateNow = [&] {
+    theme.Checks.clear();
+    RenderControl(*box);
+    return theme.Checks.empty() ? -1 : theme.Checks.back().State;
+  };
+  EXPECT_EQ(stateNow(), chsUncheckedNormal);
+  EXPECT_EQ(theme.Checks.back().Rect, (TRect{0, 3, 13, 16}));  // the theme's 13 × 13, centred
+  EXPECT_EQ(theme.Checks.back().Object, "search");
+  ASSERT_FALSE(theme.CheckTexts.empty());
+  EXPECT_EQ(theme.CheckTexts.back().Object, kDefaultObjectName);  // the text always as "default"
+  EXPECT_EQ(theme.CheckTexts.back().Rect, (TRect{18, 0, 98, 20}));
+  MouseMove(*box, 5, 10);
+  EXPECT_EQ(stateNow(), chsUncheckedHot);
+  MouseDown(*box, 5, 10);
+  EXPECT_EQ(stateNow(), chsUncheckedPressed);
+  MouseUp(*box, 5, 10);
+  EXPECT_EQ(stateNow(), chsCheckedHot);
+  MouseAway(*box);
+  EXPECT_EQ(stateNow(), chsCheckedNormal);
+  box->SetState(kcbsMixed);
+  EXPECT_EQ(stateNow(), chsMixedNormal);
+  box->SetEnabled(false);
+  EXPECT_EQ(stateNow(), chsMixedDisabled);
+  box->SetState(kcbsChecked);
+  EXPECT_EQ(stateNow(), chsCheckedDisabled);
+  box->SetState(kcbsUnChecked);
+  EXPECT_EQ(stateNow(), chsUncheckedDisabled);
+}
+
 // ---- group box -------------------------------------------------------------------------
 
 TEST_F(ButtonsTest, DisablingTheGroupBoxDisablesEveryChildAndEnablingEnablesThemAll) {
@@ -335,6 +439,28 @@ TEST_F(ButtonsTest, GroupBoxPlacesCaptionFrameAndAlignedChildrenByItsCaptionsSiz
   for (int x = 12; x < 12 + text.Width; ++x) shadowUnderCaption += Rgb(*pixels, x, top) == shadow ? 1 : 0;
   EXPECT_LT(shadowUnderCaption, text.Width / 2);
   EXPECT_EQ(Rgb(*pixels, 1, 60), SysRgb(COLOR_BTNFACE));  // the form behind the transparent box
+}
+
+TEST_F(ButtonsTest, ThemedGroupBoxPaintsItsFrameAsDefaultWithTheCaptionLeftOpen) {
+  TRecordingTheme& theme = UseRecordingTheme();
+  auto* group = Make<TSkGroupBox>(&Form(), 10, 10, 200, 120);
+  group->SetThemeObject("search");
+  group->SetCaption(L"Search");
+  RenderControl(*group);
+  ASSERT_FALSE(theme.Groups.empty());
+  EXPECT_EQ(theme.Groups.back().Object, kDefaultObjectName);
+  EXPECT_EQ(theme.Groups.back().State, 0);
+  EXPECT_EQ(theme.Groups.back().Rect, group->FrameRect());
+  EXPECT_EQ(theme.Groups.back().CaptionRect, group->CaptionRect());
+  ASSERT_FALSE(theme.GroupTexts.empty());
+  EXPECT_EQ(theme.GroupTexts.back().Object, "search");
+  EXPECT_EQ(theme.GroupTexts.back().Rect, group->CaptionRect());
+  // Measured in the theme's group-box font.
+  const TSize text = TextSizeIn(theme.Fonts().Font(fiGroupBoxTextNormal), L"Search");
+  EXPECT_EQ(group->CaptionRect(), (TRect{12, 0, 12 + text.Width, text.Height}));
+  group->SetEnabled(false);
+  RenderControl(*group);
+  EXPECT_EQ(theme.Groups.back().State, 1);
 }
 
 // ---- panel ------------------------------------------------------------------------------
