@@ -4,6 +4,7 @@
 #include <vssym32.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/scope_exit.h"
 #include "skin/core/sk_gdi_guards.h"
@@ -35,7 +36,60 @@ TSkGroupBox::TSkGroupBox(TComponent* owner) : TSkControl(owner) {
 void TSkGroupBox::SetCaptionMargin(int value) {
   if (captionMargin_ == value) return;
   captionMargin_ = value;
+  PlaceCheckBox();
   Invalidate();
+}
+
+void TSkGroupBox::SetUseCheckBox(bool value) {
+  if (value == UseCheckBox()) return;
+  if (value) {
+    checkBox_ = CreateComponent<TSkCheckBox>(this);
+    checkBox_->SetCaption(Caption());
+    checkBox_->SetChecked(checked_);
+    checkBox_->SetEnabled(Enabled());
+    checkBox_->SetParent(this);
+    checkBox_->OnClick = [this](TObject*) { SetChecked(checkBox_->Checked()); };
+    PlaceCheckBox();
+    ApplyChecked();
+  } else {
+    delete std::exchange(checkBox_, nullptr);
+    for (int i = 0; i < ControlCount(); ++i) Controls(i)->SetEnabled(Enabled());
+  }
+  Realign();
+  Invalidate();
+}
+
+void TSkGroupBox::SetChecked(bool value) {
+  if (checked_ == value) return;
+  checked_ = value;
+  if (checkBox_ == nullptr) return;
+  // The check box's own click arrives here with the value it already has.
+  checkBox_->SetChecked(value);
+  ApplyChecked();
+}
+
+void TSkGroupBox::ApplyChecked() {
+  for (int i = 0; i < ControlCount(); ++i) {
+    if (Controls(i) != checkBox_) Controls(i)->SetEnabled(checked_);
+  }
+}
+
+void TSkGroupBox::PlaceCheckBox() {
+  if (checkBox_ == nullptr) return;
+  const TFont& font = DefinesCheckBoxObject(ckCheckBox, checkBox_->ThemeObject(), checkBox_->ThemeLink())
+                          ? Theme()->Fonts().FontFor(fiCheckBoxTextNormal, kDefaultObjectName)
+                          : checkBox_->Font();
+  const TSize text = MeasureText(font, Caption().empty() ? std::wstring(L"Tg") : Caption());
+  const int box = static_cast<int>(RectWidth(checkBox_->BoxRect()));
+  // Two pixels more for the focus rectangle around the caption.
+  const int width = box + checkBox_->Spacing() + (Caption().empty() ? 0 : text.Width) + 2;
+  const int height = std::max(text.Height, static_cast<int>(RectHeight(checkBox_->BoxRect())));
+  checkBox_->SetBounds(captionMargin_, 0, width, height);
+}
+
+void TSkGroupBox::Notification(TComponent* component, TOperation operation) {
+  TSkControl::Notification(component, operation);
+  if (operation == opRemove && component == checkBox_) checkBox_ = nullptr;
 }
 
 void TSkGroupBox::SetTransparent(bool value) {
@@ -46,9 +100,14 @@ void TSkGroupBox::SetTransparent(bool value) {
 
 void TSkGroupBox::SetEnabled(bool enabled) {
   TSkControl::SetEnabled(enabled);
-  // Always given on, even when the box's own value did not change: a child
-  // disabled on its own follows the box again.
-  for (int i = 0; i < ControlCount(); ++i) Controls(i)->SetEnabled(enabled);
+  if (checkBox_ != nullptr) {
+    checkBox_->SetEnabled(enabled);
+    ApplyChecked();
+  } else {
+    // Always given on, even when the box's own value did not change: a
+    // child disabled on its own follows the box again.
+    for (int i = 0; i < ControlCount(); ++i) Controls(i)->SetEnabled(enabled);
+  }
   Invalidate();
 }
 
@@ -62,12 +121,14 @@ const TFont& TSkGroupBox::CaptionFont() const {
 }
 
 TSize TSkGroupBox::CaptionSize() const {
+  if (checkBox_ != nullptr) return TSize{checkBox_->Width(), checkBox_->Height()};
   const TFont& font = CaptionFont();
   if (Caption().empty()) return TSize{0, MeasureText(font, L"Tg").Height};
   return MeasureText(font, Caption());
 }
 
 TRect TSkGroupBox::CaptionRect() const {
+  if (checkBox_ != nullptr) return checkBox_->BoundsRect();
   if (Caption().empty()) return TRect{0, 0, 0, 0};
   const TSize size = CaptionSize();
   return TRect{captionMargin_, 0, captionMargin_ + size.Width, size.Height};
@@ -90,6 +151,7 @@ TRect TSkGroupBox::ContentRect() const {
 
 void TSkGroupBox::ThemeChanged(TskThemeChange code) {
   // The caption's font, and with it the client area, may have changed.
+  PlaceCheckBox();
   Realign();
   TSkControl::ThemeChanged(code);
 }
@@ -102,6 +164,10 @@ void TSkGroupBox::WndProc(TMessage& message) {
     case CM_ENABLEDCHANGED:
       // The caption's size (its text, its font, or the theme's font for the
       // enabled state) sets the client area.
+      if (checkBox_ != nullptr) {
+        checkBox_->SetCaption(Caption());
+        PlaceCheckBox();
+      }
       Realign();
       break;
     default:
@@ -125,10 +191,14 @@ void TSkGroupBox::PaintContent(TCanvas& canvas) {
     }
   });
 
+  // With a caption check box the group counts as enabled; the check box
+  // draws the caption.
+  const bool enabled = Enabled() || checkBox_ != nullptr;
+  const bool ownCaption = !Caption().empty() && checkBox_ == nullptr;
   if (themed) {
-    const uint8_t state = Enabled() ? 0 : 1;
+    const uint8_t state = enabled ? 0 : 1;
     theme->PaintGroupBox(0, canvas, kDefaultObjectName, TskGroupBoxRecord{frame, caption, state});
-    if (Caption().empty()) return;
+    if (!ownCaption) return;
     canvas.Font().Assign(CaptionFont());
     theme->PaintGroupBoxText(0, canvas, ThemeObject(), MakeTextInfo(caption, Caption(), format),
                              MakeStateRecord(caption, state));
@@ -139,7 +209,7 @@ void TSkGroupBox::PaintContent(TCanvas& canvas) {
   canvas.WithHandle([&](HDC dc) {
     const TSavedDC saved(dc);
     if (!IsRectEmpty(caption)) ExcludeClipRect(dc, caption.Left, caption.Top, caption.Right, caption.Bottom);
-    styled = DrawVisualStylePart(dc, L"Button", BP_GROUPBOX, Enabled() ? GBS_NORMAL : GBS_DISABLED, frame);
+    styled = DrawVisualStylePart(dc, L"Button", BP_GROUPBOX, enabled ? GBS_NORMAL : GBS_DISABLED, frame);
     if (styled) return;
     // Etched: a highlight ring one pixel down and right, a shadow ring over
     // it, the caption's place left open.
@@ -148,7 +218,7 @@ void TSkGroupBox::PaintContent(TCanvas& canvas) {
     DrawBevelRing(dc, TRect{frame.Left, frame.Top, frame.Right - 1, frame.Bottom - 1}, clBtnShadow, clBtnShadow,
                   kbsAll);
   });
-  if (Caption().empty()) return;
+  if (!ownCaption) return;
   if (styled) {
     const TskVisualStyleFunctions styles = VisualStyles();
     bool drawn = false;
@@ -158,14 +228,14 @@ void TSkGroupBox::PaintContent(TCanvas& canvas) {
         if (data == nullptr) return;
         const TScopeExit close([&] { styles.CloseThemeData(data); });
         const RECT r{caption.Left, caption.Top, caption.Right, caption.Bottom};
-        drawn = SUCCEEDED(styles.DrawThemeText(data, dc, BP_GROUPBOX, Enabled() ? GBS_NORMAL : GBS_DISABLED,
+        drawn = SUCCEEDED(styles.DrawThemeText(data, dc, BP_GROUPBOX, enabled ? GBS_NORMAL : GBS_DISABLED,
                                                Caption().c_str(), static_cast<int>(Caption().size()), format, 0,
                                                &r));
       });
     }
     if (drawn) return;
   }
-  DrawClassicText(canvas, Caption(), caption, format, Enabled());
+  DrawClassicText(canvas, Caption(), caption, format, enabled);
 }
 
 // ---- TSkPanel ---------------------------------------------------------------------

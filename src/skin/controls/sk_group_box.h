@@ -2,6 +2,10 @@
 // related controls) and the panel (a bevelled area with an optional
 // caption, such as the viewer's toolbar).
 //
+// With UseCheckBox the group box shows a check box (a TSkCheckBox child it
+// owns) in place of its caption; the other children are then enabled
+// exactly while the box is checked.
+//
 // Both lay out their aligned children in their client rectangle, which
 // ContentRect gives: for the group box the area inside its frame below the
 // caption, for the panel the theme's panel content rectangle or, without
@@ -13,6 +17,7 @@
 #include <string>
 
 #include "forms/std_components.h"
+#include "skin/controls/sk_buttons.h"
 #include "skin/controls/sk_controls.h"
 
 class TSkGroupBox : public TSkControl {
@@ -28,11 +33,24 @@ class TSkGroupBox : public TSkControl {
 
   // Stores the value, then gives it to every child control: disabling the
   // box disables all of its controls, and enabling it enables all of them
-  // again, including those that had been disabled one by one.
+  // again, including those that had been disabled one by one. With
+  // UseCheckBox the check box takes the value and the other children keep
+  // following Checked.
   void SetEnabled(bool enabled) override;
 
+  // A check box replaces the caption. Turning it off frees the check box
+  // and gives the children the box's Enabled again.
+  bool UseCheckBox() const { return checkBox_ != nullptr; }
+  void SetUseCheckBox(bool value);
+  // The caption check box's state (kept while there is none); with
+  // UseCheckBox the other children are enabled exactly while it is set.
+  bool Checked() const { return checked_; }
+  void SetChecked(bool value);
+  // The caption check box, nullptr without UseCheckBox.
+  TSkCheckBox* CheckBox() const { return checkBox_; }
+
   // (CaptionMargin, 0, CaptionMargin + caption width, caption height);
-  // empty without a caption.
+  // empty without a caption. With UseCheckBox, the check box's bounds.
   TRect CaptionRect() const;
   // (3, caption height div 2 + 1, width − 2, height − 2).
   TRect FrameRect() const;
@@ -44,9 +62,15 @@ class TSkGroupBox : public TSkControl {
   void PaintContent(TCanvas& canvas) override;
   void ThemeChanged(TskThemeChange code) override;
   void WndProc(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   bool Themed() const;
+  // Sizes the check box to its box and caption and puts it at the
+  // caption's place.
+  void PlaceCheckBox();
+  // The children other than the check box follow Checked.
+  void ApplyChecked();
   // The font the caption is drawn (and measured) in.
   const TFont& CaptionFont() const;
   // The caption's size; with no caption the height is that of "Tg" and the
@@ -55,6 +79,8 @@ class TSkGroupBox : public TSkControl {
 
   int captionMargin_ = 12;
   bool transparent_ = true;
+  bool checked_ = true;
+  TSkCheckBox* checkBox_ = nullptr;
 };
 
 class TSkPanel : public TSkControl {

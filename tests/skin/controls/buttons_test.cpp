@@ -406,6 +406,50 @@ TEST_F(ButtonsTest, DisablingTheGroupBoxDisablesEveryChildAndEnablingEnablesThem
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(ButtonsTest, CaptionCheckBoxOfAGroupBoxEnablesTheOtherChildrenWhileChecked) {
+  auto* group = Make<TSkGroupBox>(&Form(), 10, 10, 250, 150);
+  group->SetCaption(L"Filter");
+  auto* button = Make<TSkButton>(group, 20, 30, 75, 25);
+  auto* check = Make<TSkCheckBox>(group, 20, 70, 98, 20);
+  group->SetUseCheckBox(true);
+  TSkCheckBox* box = group->CheckBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->Parent(), group);
+  EXPECT_EQ(box->Caption(), L"Filter");
+  EXPECT_TRUE(box->Checked());
+  EXPECT_EQ(box->Left(), group->CaptionMargin());
+  EXPECT_EQ(group->CaptionRect(), box->BoundsRect());
+  EXPECT_EQ(group->ContentRect().Top, box->Height());
+  // Wide enough for box, spacing and caption.
+  EXPECT_GE(box->Width(), 13 + 5 + TextSizeIn(box->Font(), L"Filter").Width);
+
+  Click(*box, 5, box->Height() / 2);  // a real click on the caption check box
+  EXPECT_FALSE(group->Checked());
+  EXPECT_FALSE(button->Enabled());
+  EXPECT_FALSE(check->Enabled());
+  EXPECT_TRUE(box->Enabled());
+  Click(*box, 5, box->Height() / 2);
+  EXPECT_TRUE(group->Checked());
+  EXPECT_TRUE(button->Enabled());
+  EXPECT_TRUE(check->Enabled());
+
+  group->SetChecked(false);
+  EXPECT_FALSE(box->Checked());
+  EXPECT_FALSE(button->Enabled());
+  // The caption follows the group's.
+  group->SetCaption(L"Filter results");
+  EXPECT_EQ(box->Caption(), L"Filter results");
+  EXPECT_EQ(group->CaptionRect(), box->BoundsRect());
+
+  // Without the check box the children follow the group's Enabled again.
+  const int count = group->ControlCount();
+  group->SetUseCheckBox(false);
+  EXPECT_EQ(group->CheckBox(), nullptr);
+  EXPECT_EQ(group->ControlCount(), count - 1);
+  EXPECT_TRUE(button->Enabled());
+  EXPECT_TRUE(check->Enabled());
+}
+
 TEST_F(ButtonsTest, GroupBoxPlacesCaptionFrameAndAlignedChildrenByItsCaptionsSize) {
   auto* group = Make<TSkGroupBox>(&Form(), 10, 10, 200, 120);
   group->SetEditFrameStyle(false);
