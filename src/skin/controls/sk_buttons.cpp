@@ -4,6 +4,7 @@
 #include <vssym32.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "forms/forms.h"
 #include "skin/core/sk_gdi_guards.h"
@@ -145,6 +146,117 @@ void TSkButton::SetAlignment(TAlignment value) {
   Invalidate();
 }
 
+void TSkButton::SetGlyph(const TBitmap& value) {
+  glyph_.Assign(value);
+  if (!glyph_.Empty() && glyph_.Height() > 0 && glyph_.Width() % glyph_.Height() == 0) {
+    const int count = glyph_.Width() / glyph_.Height();
+    numGlyphs_ = count < 5 ? std::max(count, 1) : 1;
+  }
+  Invalidate();
+}
+
+void TSkButton::SetNumGlyphs(int value) {
+  value = std::clamp(value, 1, 4);
+  if (numGlyphs_ == value) return;
+  numGlyphs_ = value;
+  Invalidate();
+}
+
+void TSkButton::SetLayout(TSkButtonLayout value) {
+  if (layout_ == value) return;
+  layout_ = value;
+  Invalidate();
+}
+
+void TSkButton::SetMargin(int value) {
+  if (margin_ == value) return;
+  margin_ = value;
+  Invalidate();
+}
+
+void TSkButton::SetSpacing(int value) {
+  if (spacing_ == value) return;
+  spacing_ = value;
+  Invalidate();
+}
+
+std::unique_ptr<TskBitmap> TSkButton::StateGlyph() const {
+  if (glyph_.Empty()) return nullptr;
+  const int width = glyph_.Width() / numGlyphs_;
+  const int height = glyph_.Height();
+  if (width <= 0 || height <= 0) return nullptr;
+  int index = 0;
+  if (!Enabled() && numGlyphs_ > 1) {
+    index = 1;
+  } else if (Enabled() && Pressed() && numGlyphs_ > 2) {
+    index = 2;
+  }
+  const bool grey = !Enabled() && numGlyphs_ == 1;
+  const TColor transparent = glyph_.TransparentColor();
+  const uint32_t key = static_cast<uint32_t>(GetRValue(transparent)) << 16 |
+                       static_cast<uint32_t>(GetGValue(transparent)) << 8 | GetBValue(transparent);
+  auto result = std::make_unique<TskBitmap>();
+  result->SetSize(width, height);
+  result->Fill(kKeyPixel);
+  result->Transparent = true;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pixel = glyph_.PixelAt(index * width + x, y) & 0x00FFFFFFu;
+      if (pixel == key) continue;
+      TskPixel out = pixel | 0xFF000000u;
+      if (grey) {
+        // Halves round to even, the platform's default rounding.
+        const int g = 160 + static_cast<int>(std::nearbyint(RgbToHsl(out).Lightness * 50));
+        out = MakePixel(g, g, g, 255);
+      }
+      result->SetPixelAt(x, y, out);
+    }
+  }
+  return result;
+}
+
+void TSkButton::LayoutGlyphAndCaption(TSize caption, TRect& glyphRect, TRect& captionRect) const {
+  const int width = Width();
+  const int height = Height();
+  TSize glyph{0, 0};
+  if (!glyph_.Empty()) glyph = TSize{glyph_.Width() / numGlyphs_, glyph_.Height()};
+  const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
+  // Along the layout's axis: the room, the glyph's and the caption's extent.
+  const int room = horizontal ? width : height;
+  const int glyphSize = horizontal ? glyph.Width : glyph.Height;
+  const int captionSize = horizontal ? caption.Width : caption.Height;
+  int glyphPos = 0;
+  int captionPos = 0;
+  if (glyphSize == 0 || captionSize == 0) {
+    // One of them alone is centred (or put at the margin).
+    const int size = glyphSize + captionSize;
+    const int pos = margin_ >= 0 ? margin_ : (room - size) / 2;
+    glyphPos = pos;
+    captionPos = pos;
+  } else if (spacing_ < 0) {
+    const int gap = (room - glyphSize - captionSize) / 3;
+    glyphPos = margin_ >= 0 ? margin_ : gap;
+    captionPos = glyphPos + glyphSize + gap;
+  } else {
+    glyphPos = margin_ >= 0 ? margin_ : (room - glyphSize - spacing_ - captionSize) / 2;
+    captionPos = glyphPos + glyphSize + spacing_;
+  }
+  // Glyph right or bottom: mirrored along the axis.
+  if (layout_ == blGlyphRight || layout_ == blGlyphBottom) {
+    glyphPos = room - glyphPos - glyphSize;
+    captionPos = room - captionPos - captionSize;
+  }
+  if (horizontal) {
+    const int glyphTop = (height - glyph.Height) / 2;
+    glyphRect = TRect{glyphPos, glyphTop, glyphPos + glyph.Width, glyphTop + glyph.Height};
+    captionRect = TRect{captionPos, 0, captionPos + caption.Width, height};
+  } else {
+    const int glyphLeft = (width - glyph.Width) / 2;
+    glyphRect = TRect{glyphLeft, glyphPos, glyphLeft + glyph.Width, glyphPos + glyph.Height};
+    captionRect = TRect{0, captionPos, width, captionPos + caption.Height};
+  }
+}
+
 void TSkButton::SetDefault(bool value) {
   if (default_ == value) return;
   default_ = value;
@@ -187,20 +299,52 @@ UINT TSkButton::TextFormat() const {
   return format;
 }
 
+void TSkButton::PaintFace(TCanvas& canvas, TskTheme* theme, const TskStateRecord& record, int shift) {
+  const TRect bounds{0, 0, Width(), Height()};
+  std::unique_ptr<TskBitmap> glyph = StateGlyph();
+  if (!glyph) {
+    // The caption alone, aligned by Alignment.
+    const TRect text = OffsetRect(bounds, shift, shift);
+    if (theme != nullptr) {
+      theme->PaintButtonText(bkPushButton, canvas, ThemeObject(), MakeTextInfo(text, Caption(), TextFormat()),
+                             record);
+    } else {
+      DrawClassicText(canvas, Caption(), text, TextFormat(), Enabled());
+    }
+    return;
+  }
+  TRect glyphRect;
+  TRect captionRect;
+  LayoutGlyphAndCaption(CaptionExtent(canvas, Caption()), glyphRect, captionRect);
+  glyphRect = OffsetRect(glyphRect, shift, shift);
+  captionRect = OffsetRect(captionRect, shift, shift);
+  const UINT format = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+  if (theme != nullptr) {
+    theme->PaintButtonGlyph(bkPushButton, canvas, ThemeObject(), MakeGlyphRecord(glyphRect, glyph.get(), gkBitmap),
+                            record);
+    if (!Caption().empty()) {
+      theme->PaintButtonText(bkPushButton, canvas, ThemeObject(), MakeTextInfo(captionRect, Caption(), format),
+                             record);
+    }
+    return;
+  }
+  canvas.WithHandle([&](HDC dc) { glyph->Draw(dc, glyphRect.Left, glyphRect.Top); });
+  if (!Caption().empty()) DrawClassicText(canvas, Caption(), captionRect, format, Enabled());
+}
+
 void TSkButton::PaintContent(TCanvas& canvas) {
   const TRect bounds{0, 0, Width(), Height()};
   const uint8_t state = ButtonState();
+  const TskStateRecord record = MakeStateRecord(bounds, state);
   if (DefinesButtonObject(bkPushButton, ThemeObject(), ThemeLink())) {
     TskTheme* theme = Theme();
     canvas.WithHandle([&](HDC dc) {
       if (theme->ButtonTransparent(bkPushButton, ThemeObject())) PaintParentBackground(this, dc);
     });
-    const TskStateRecord record = MakeStateRecord(bounds, state);
     theme->PaintButton(bkPushButton, canvas, ThemeObject(), record);
     canvas.Font().Assign(theme->Fonts().FontFor(ButtonFontIndex(state), ThemeObject()));
     fontOptions_.ApplyTo(canvas.Font());
-    const TskTextInfo info = MakeTextInfo(bounds, Caption(), TextFormat());
-    theme->PaintButtonText(bkPushButton, canvas, ThemeObject(), info, record);
+    PaintFace(canvas, theme, record, 0);
     return;
   }
   fontOptions_.ApplyTo(canvas.Font());
@@ -209,7 +353,7 @@ void TSkButton::PaintContent(TCanvas& canvas) {
     styled = DrawVisualStylePart(dc, L"Button", BP_PUSHBUTTON, ButtonVisualState(state), bounds);
   });
   if (styled) {
-    DrawClassicText(canvas, Caption(), bounds, TextFormat(), true);
+    PaintFace(canvas, nullptr, record, 0);
     return;
   }
   PaintClassic(canvas, state);
@@ -233,9 +377,8 @@ void TSkButton::PaintClassic(TCanvas& canvas, uint8_t state) {
       DrawBevelRing(dc, ring, cl3DLight, clBtnShadow, kbsAll);
     }
   });
-  // The caption moves with the face while pressed.
-  const TRect text = pressed ? OffsetRect(bounds, 1, 1) : bounds;
-  DrawClassicText(canvas, Caption(), text, TextFormat(), Enabled());
+  // The face's content moves with it while pressed.
+  PaintFace(canvas, nullptr, MakeStateRecord(bounds, state), pressed ? 1 : 0);
   if (HasFocus()) {
     canvas.WithHandle([&](HDC dc) {
       const TRect focus = Inset(bounds, TRect{4, 4, 4, 4});

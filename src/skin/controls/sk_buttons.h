@@ -16,12 +16,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "forms/std_components.h"
 #include "skin/controls/sk_controls.h"
 
 enum TSkCheckBoxState : uint8_t { kcbsUnChecked, kcbsChecked, kcbsMixed };
+// Where a button's glyph sits relative to its caption.
+enum TSkButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // What the push button and the check box share: the press of the left
 // mouse button or of Space, and the end of it.
@@ -69,6 +72,34 @@ class TSkButton : public TSkPressControl {
   void SetCancel(bool value) { cancel_ = value; }
   TSkFontOptions& FontOptions() { return fontOptions_; }
 
+  // The picture beside the caption: NumGlyphs equal sub-pictures side by
+  // side (normal, disabled, pressed). Setting it copies the picture; when
+  // its width is a multiple of its height, NumGlyphs becomes width ÷ height
+  // if that is below 5, else 1. Pixels of the colour of its bottom-left
+  // pixel are transparent.
+  const TBitmap& Glyph() const { return glyph_; }
+  void SetGlyph(const TBitmap& value);
+  int NumGlyphs() const { return numGlyphs_; }
+  void SetNumGlyphs(int value);
+  TSkButtonLayout Layout() const { return layout_; }
+  void SetLayout(TSkButtonLayout value);
+  // Distance of the glyph from its edge; −1 centres glyph and caption
+  // together.
+  int Margin() const { return margin_; }
+  void SetMargin(int value);
+  // Pixels between glyph and caption; −1 divides the free room into equal
+  // gaps.
+  int Spacing() const { return spacing_; }
+  void SetSpacing(int value);
+
+  // The sub-picture for the current state as a key-transparent 32-bit
+  // bitmap (a single glyph drawn grey when disabled); nullptr without a
+  // glyph.
+  std::unique_ptr<TskBitmap> StateGlyph() const;
+  // Where glyph and caption go for a caption of the given size (zero
+  // without a caption), in the control's coordinates.
+  void LayoutGlyphAndCaption(TSize caption, TRect& glyphRect, TRect& captionRect) const;
+
   // Default is set and the focus is on a control of the form that is not a
   // button (the focused button itself takes Enter otherwise).
   bool IsActiveDefault() const;
@@ -81,6 +112,9 @@ class TSkButton : public TSkPressControl {
   void PaintContent(TCanvas& canvas) override;
 
  private:
+  // Caption (and glyph) in the canvas's font: the theme's text operations
+  // when theme is given, else drawn directly (embossed when disabled).
+  void PaintFace(TCanvas& canvas, TskTheme* theme, const TskStateRecord& record, int shift);
   void PaintClassic(TCanvas& canvas, uint8_t state);
   UINT TextFormat() const;
 
@@ -88,6 +122,11 @@ class TSkButton : public TSkPressControl {
   bool default_ = false;
   bool cancel_ = false;
   TSkFontOptions fontOptions_;
+  TBitmap glyph_;
+  int numGlyphs_ = 1;
+  TSkButtonLayout layout_ = blGlyphLeft;
+  int margin_ = -1;
+  int spacing_ = 4;
 };
 
 class TSkCheckBox : public TSkPressControl {

@@ -205,6 +205,97 @@ TEST_F(ButtonsTest, ClassicDefaultButtonHasABlackOutlineWhileTheFocusIsOnANonBut
   EXPECT_EQ(Rgb(*pixels, 74, 12), SysRgb(COLOR_3DDKSHADOW));
 }
 
+// A glyph of count sub-pictures of size × size: each filled with its own
+// colour (0xRRGGBB), with a transparent corner of the bottom-left pixel's
+// colour (olive) in each.
+std::unique_ptr<TBitmap> MakeGlyph(int size, const std::vector<uint32_t>& colours) {
+  auto result = std::make_unique<TBitmap>();
+  TBitmap& bitmap = *result;
+  bitmap.SetSize(size * static_cast<int>(colours.size()), size);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const bool corner = x % size < 3 && y >= size - 3;
+      bitmap.Pixels()[y * bitmap.Width() + x] = 0xFF000000u | (corner ? 0x808000u : colours[x / size]);
+    }
+  }
+  return result;
+}
+
+TEST_F(ButtonsTest, GlyphCountFollowsThePicturesShapeAndTheStatePicksTheSubPicture) {
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  button->SetEditFrameStyle(false);
+  button->SetGlyph(*MakeGlyph(16, {0xFF0000, 0x0000FF, 0x00FF00, 0xFFFF00}));
+  EXPECT_EQ(button->NumGlyphs(), 4);
+  button->SetGlyph(*MakeGlyph(16, {0xFF0000, 0x0000FF, 0x00FF00, 0xFFFF00, 0x00FFFF}));
+  EXPECT_EQ(button->NumGlyphs(), 1);  // 80 × 16: five is too many
+  button->SetGlyph(*MakeGlyph(16, {0xFF0000, 0x0000FF, 0x00FF00}));
+  EXPECT_EQ(button->NumGlyphs(), 3);
+
+  // No caption: the glyph is centred; its olive corner shows the face.
+  const int left = (75 - 16) / 2;
+  const int top = (25 - 16) / 2;
+  auto pixels = RenderControl(*button);
+  EXPECT_EQ(Rgb(*pixels, left, top + 8), 0xFF0000u);
+  EXPECT_EQ(Rgb(*pixels, left - 1, top + 8), SysRgb(COLOR_BTNFACE));
+  EXPECT_EQ(Rgb(*pixels, left + 15, top + 15), 0xFF0000u);
+  EXPECT_EQ(Rgb(*pixels, left, top + 15), SysRgb(COLOR_BTNFACE));
+  // Pressed: the third picture, one pixel down and right with the face.
+  MouseDown(*button, 5, 5);
+  pixels = RenderControl(*button);
+  EXPECT_EQ(Rgb(*pixels, left + 1, top + 9), 0x00FF00u);
+  EXPECT_EQ(Rgb(*pixels, left, top + 9), SysRgb(COLOR_BTNFACE));
+  MouseUp(*button, 5, 5);
+  // Disabled: the second.
+  button->SetEnabled(false);
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), 0x0000FFu);
+  // A single picture is drawn grey when disabled: red has lightness one
+  // half, 160 + 25.
+  button->SetGlyph(*MakeGlyph(16, {0xFF0000}));
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), 0xB9B9B9u);
+}
+
+TEST_F(ButtonsTest, GlyphAndCaptionAreCentredTogetherWithTheSpacingBetweenThem) {
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 100, 30);
+  button->SetEditFrameStyle(false);
+  button->SetGlyph(*MakeGlyph(16, {0xFF0000}));
+  button->SetCaption(L"Search");
+  const TSize text = TextSizeIn(button->Font(), L"Search");
+  auto glyphLeft = [&](const TskBitmap& pixels) {
+    for (int x = 0; x < 100; ++x) {
+      if (Rgb(pixels, x, 15) == 0xFF0000u) return x;
+    }
+    return -1;
+  };
+  const int expected = (100 - 16 - 4 - text.Width) / 2;
+  EXPECT_EQ(glyphLeft(*RenderControl(*button)), expected);
+  // The caption (dark ink inside the bevels) starts after the glyph and the
+  // spacing, up to two pixels into its cell.
+  auto inkLeft = [](const TskBitmap& pixels) {
+    for (int x = 3; x < 97; ++x) {
+      for (int y = 3; y < 27; ++y) {
+        const uint32_t c = Rgb(pixels, x, y);
+        if (((c >> 16) & 0xFF) < 0x50 && ((c >> 8) & 0xFF) < 0x50 && (c & 0xFF) < 0x50) return x;
+      }
+    }
+    return -1;
+  };
+  const int captionLeft = inkLeft(*RenderControl(*button));
+  EXPECT_GE(captionLeft, expected + 16 + 4);
+  EXPECT_LE(captionLeft, expected + 16 + 4 + 2);
+  // Without a caption the glyph alone is centred.
+  button->SetCaption(L"");
+  EXPECT_EQ(glyphLeft(*RenderControl(*button)), (100 - 16) / 2);
+  button->SetCaption(L"Search");
+
+  // Glyph right: mirrored.
+  button->SetLayout(blGlyphRight);
+  EXPECT_EQ(glyphLeft(*RenderControl(*button)), 100 - expected - 16);
+  // A margin puts the glyph at that distance from its edge.
+  button->SetLayout(blGlyphLeft);
+  button->SetMargin(5);
+  EXPECT_EQ(glyphLeft(*RenderControl(*button)), 5);
+}
+
 TEST_F(ButtonsTest, SizeDeltaDrawsTheCaptionOnePointSmallerThanTheThemesButtonFont) {
   UseSkylineTheme();
   TskTheme* theme = ThemeOf(nullptr);
