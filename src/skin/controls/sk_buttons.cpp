@@ -36,6 +36,24 @@ int ButtonVisualState(uint8_t state) {
   }
 }
 
+// Text drawn directly in rect, vertically centred: the platform centres only
+// single lines, so wrapped text is measured and its box centred first.
+void DrawCentredText(TCanvas& canvas, const std::wstring& text, const TRect& rect, UINT format, bool enabled) {
+  if ((format & DT_SINGLELINE) != 0 || text.empty()) {
+    DrawClassicText(canvas, text, rect, format, enabled);
+    return;
+  }
+  TRect measured = rect;
+  canvas.DrawText(text, measured, (format & ~static_cast<UINT>(DT_VCENTER)) | DT_CALCRECT);
+  const int height = static_cast<int>(RectHeight(measured));
+  const int top = rect.Top + (static_cast<int>(RectHeight(rect)) - height) / 2;
+  DrawClassicText(canvas, text, TRect{rect.Left, top, rect.Right, top + height}, format & ~static_cast<UINT>(DT_VCENTER),
+                  enabled);
+}
+
+// One line, or broken into words that fit the width.
+UINT LineFormat(bool wordWrap) { return wordWrap ? DT_WORDBREAK : DT_SINGLELINE; }
+
 }  // namespace
 
 // ---- TSkPressControl ---------------------------------------------------------------
@@ -289,8 +307,14 @@ void TSkButton::KeyDown(WORD& key, TShiftState shift) {
   TSkPressControl::KeyDown(key, shift);
 }
 
+void TSkButton::SetWordWrap(bool value) {
+  if (wordWrap_ == value) return;
+  wordWrap_ = value;
+  Invalidate();
+}
+
 UINT TSkButton::TextFormat() const {
-  UINT format = DT_VCENTER | DT_SINGLELINE;
+  UINT format = DT_VCENTER | LineFormat(wordWrap_);
   switch (alignment_) {
     case taLeftJustify: format |= DT_LEFT; break;
     case taRightJustify: format |= DT_RIGHT; break;
@@ -309,7 +333,7 @@ void TSkButton::PaintFace(TCanvas& canvas, TskTheme* theme, const TskStateRecord
       theme->PaintButtonText(bkPushButton, canvas, ThemeObject(), MakeTextInfo(text, Caption(), TextFormat()),
                              record);
     } else {
-      DrawClassicText(canvas, Caption(), text, TextFormat(), Enabled());
+      DrawCentredText(canvas, Caption(), text, TextFormat(), Enabled());
     }
     return;
   }
@@ -419,6 +443,12 @@ void TSkCheckBox::SetAlignment(TSkLeftRight value) {
   Invalidate();
 }
 
+void TSkCheckBox::SetWordWrap(bool value) {
+  if (wordWrap_ == value) return;
+  wordWrap_ = value;
+  Invalidate();
+}
+
 void TSkCheckBox::SetSpacing(int value) {
   if (spacing_ == value) return;
   spacing_ = value;
@@ -471,7 +501,7 @@ void TSkCheckBox::PaintContent(TCanvas& canvas) {
   const TRect bounds{0, 0, Width(), Height()};
   const TRect box = BoxRect();
   const TRect caption = CaptionRect();
-  const UINT format = DT_VCENTER | DT_SINGLELINE | (alignment_ == kalRightJustify ? DT_LEFT : DT_RIGHT);
+  const UINT format = DT_VCENTER | LineFormat(wordWrap_) | (alignment_ == kalRightJustify ? DT_LEFT : DT_RIGHT);
   const bool themed = Themed();
   TskTheme* theme = themed ? Theme() : nullptr;
 
@@ -519,7 +549,7 @@ void TSkCheckBox::PaintContent(TCanvas& canvas) {
       RECT r{box.Left, box.Top, box.Right, box.Bottom};
       DrawFrameControl(dc, &r, DFC_BUTTON, flags);
     });
-    DrawClassicText(canvas, Caption(), caption, format, styled || Enabled());
+    DrawCentredText(canvas, Caption(), caption, format, styled || Enabled());
   }
 
   if (HasFocus() && !Caption().empty()) {
@@ -527,7 +557,7 @@ void TSkCheckBox::PaintContent(TCanvas& canvas) {
       // Around the caption's text, not the whole caption area.
       RECT measured{caption.Left, caption.Top, caption.Right, caption.Bottom};
       ::DrawTextW(dc, Caption().c_str(), static_cast<int>(Caption().size()), &measured,
-                  DT_CALCRECT | DT_SINGLELINE);
+                  DT_CALCRECT | LineFormat(wordWrap_));
       const int width = measured.right - measured.left;
       const int height = measured.bottom - measured.top;
       const int top = caption.Top + (static_cast<int>(RectHeight(caption)) - height) / 2;

@@ -71,6 +71,9 @@ class TSkButton : public TSkPressControl {
   bool Cancel() const { return cancel_; }
   void SetCancel(bool value) { cancel_ = value; }
   TSkFontOptions& FontOptions() { return fontOptions_; }
+  // The caption (without a glyph) breaks into lines that fit the width.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
 
   // The picture beside the caption: NumGlyphs equal sub-pictures side by
   // side (normal, disabled, pressed). Setting it copies the picture; when
@@ -121,6 +124,7 @@ class TSkButton : public TSkPressControl {
   TAlignment alignment_ = taCenter;
   bool default_ = false;
   bool cancel_ = false;
+  bool wordWrap_ = false;
   TSkFontOptions fontOptions_;
   TBitmap glyph_;
   int numGlyphs_ = 1;
@@ -148,6 +152,9 @@ class TSkCheckBox : public TSkPressControl {
   // right edge).
   TSkLeftRight Alignment() const { return alignment_; }
   void SetAlignment(TSkLeftRight value);
+  // The caption breaks into lines that fit beside the box.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
   // Pixels between box and caption.
   int Spacing() const { return spacing_; }
   void SetSpacing(int value);
@@ -181,4 +188,5 @@ class TSkCheckBox : public TSkPressControl {
   TSkLeftRight alignment_ = kalRightJustify;
   int spacing_ = 5;
   bool transparent_ = true;
+  bool wordWrap_ = false;
 };

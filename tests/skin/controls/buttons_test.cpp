@@ -364,6 +364,27 @@ TEST_F(ButtonsTest, ThemedButtonPaintsTheStateByteOfItsState) {
   EXPECT_EQ(stateNow(), btsDisabled);
 }
 
+TEST_F(ButtonsTest, WordWrapBreaksTheCaptionIntoCentredLines) {
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 60, 50);
+  button->SetEditFrameStyle(false);
+  auto* box = Make<TSkCheckBox>(&Form(), 10, 70, 70, 50);
+  box->SetEditFrameStyle(false);
+  const int line = TextSizeIn(button->Font(), L"Tg").Height;
+  for (TControl* control : std::vector<TControl*>{button, box}) {
+    control->SetCaption(L"");
+    const auto blank = RenderControl(*control);
+    control->SetCaption(L"Search all pages");
+    const TRect oneLine = DiffBox(*RenderControl(*control), *blank);
+    EXPECT_LE(RectHeight(oneLine), line);
+    if (control == button) button->SetWordWrap(true);
+    if (control == box) box->SetWordWrap(true);
+    const TRect wrapped = DiffBox(*RenderControl(*control), *blank);
+    EXPECT_GT(RectHeight(wrapped), line * 3 / 2);
+    // The lines as a block, centred in the height of 50.
+    EXPECT_NEAR((wrapped.Top + wrapped.Bottom) / 2, 25, 3);
+  }
+}
+
 // ---- check box ---------------------------------------------------------------------------
 
 TEST_F(ButtonsTest, CheckBoxCyclesOnClickAndSpaceAndReportsOnlyChanges) {
