@@ -145,6 +145,18 @@ TEST_F(ButtonsTest, ButtonIsPressedOnlyWhileHeldInsideAndClicksOnlyOnReleaseInsi
   EXPECT_EQ(clicks, 1);
   EXPECT_FALSE(button->Pressed());
 
+  // Focused by the press: a dotted focus rectangle four pixels in.
+  ASSERT_TRUE(button->HasFocus());
+  auto focusDots = [&] {
+    auto pixels = RenderControl(*button);
+    int dots = 0;
+    for (int y = 4; y < 21; ++y) dots += Rgb(*pixels, 4, y) != SysRgb(COLOR_BTNFACE) ? 1 : 0;
+    return dots;
+  };
+  EXPECT_GE(focusDots(), 5);
+  SendMessageW(button->Handle(), WM_KILLFOCUS, 0, 0);
+  EXPECT_EQ(focusDots(), 0);
+
   MouseDown(*button, 10, 10, WM_RBUTTONDOWN);
   MouseUp(*button, 10, 10, WM_RBUTTONUP);
   EXPECT_EQ(clicks, 1);  // only the left button presses
@@ -447,6 +459,25 @@ TEST_F(ButtonsTest, ClassicCheckBoxDrawsTheStateThePressAndTheBoxSide) {
   EXPECT_EQ(Rgb(*RenderControl(*box), r.Left + 3, r.Top + 3), SysRgb(COLOR_BTNFACE));
   MouseUp(*box, 5, 10);
 
+  // A disabled caption is embossed: highlight under shadow-coloured text.
+  box->SetCaption(L"Case");
+  auto captionPixels = [&](uint32_t colour) {
+    auto pixels = RenderControl(*box);
+    int count = 0;
+    for (int y = 0; y < 20; ++y) {
+      for (int x = 18; x < 98; ++x) count += Rgb(*pixels, x, y) == colour ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_EQ(captionPixels(SysRgb(COLOR_BTNHIGHLIGHT)), 0);
+  EXPECT_GT(captionPixels(SysRgb(COLOR_WINDOWTEXT)), 0);
+  box->SetEnabled(false);
+  EXPECT_GT(captionPixels(SysRgb(COLOR_BTNHIGHLIGHT)), 0);
+  EXPECT_GT(captionPixels(SysRgb(COLOR_BTNSHADOW)), 0);
+  EXPECT_EQ(captionPixels(SysRgb(COLOR_WINDOWTEXT)), 0);
+  box->SetEnabled(true);
+  box->SetCaption(L"");
+
   // Box on the right, the caption left of it.
   box->SetAlignment(kalLeftJustify);
   EXPECT_EQ(box->BoxRect(), (TRect{85, 3, 98, 16}));
@@ -667,14 +698,20 @@ TEST_F(ButtonsTest, ClassicPanelIsRaisedAndPlacesItsCaptionByAlignmentAndTheHeig
 }
 
 TEST_F(ButtonsTest, ThemedPanelLaysOutChildrenInTheThemesContentRectangle) {
-  UseSkylineTheme();
   auto* panel = Make<TSkPanel>(&Form(), 10, 10, 300, 50);
-  ASSERT_TRUE(DefinesPanelObject(pkRaised, kDefaultObjectName, nullptr));
-  const TRect expected = ThemeOf(nullptr)->PanelContentRect(pkRaised, TRect{0, 0, 300, 50}, kDefaultObjectName);
-  EXPECT_EQ(panel->ContentRect(), expected);
   auto* child = Make<TSkControl>(panel, 0, 0, 10, 10);
   child->SetAlign(alClient);
+  EXPECT_EQ(child->BoundsRect(), (TRect{1, 1, 299, 49}));  // inside the bevel
+  // The theme arrives: the children move into its content rectangle.
+  UseSkylineTheme();
+  ASSERT_TRUE(DefinesPanelObject(pkRaised, kDefaultObjectName, nullptr));
+  const TRect expected = ThemeOf(nullptr)->PanelContentRect(pkRaised, TRect{0, 0, 300, 50}, kDefaultObjectName);
+  ASSERT_NE(expected, (TRect{1, 1, 299, 49}));
+  EXPECT_EQ(panel->ContentRect(), expected);
   EXPECT_EQ(child->BoundsRect(), expected);
+  ClearTheme();
+  EXPECT_EQ(child->BoundsRect(), (TRect{1, 1, 299, 49}));
+  UseSkylineTheme();
 
   // The caption in the theme's panel font, centred by the height of "W".
   panel->SetCaption(L"Toolbar");
