@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "forms/forms.h"
-#include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
 
 namespace {
@@ -43,12 +42,12 @@ void DrawCentredText(TCanvas& canvas, const std::wstring& text, const TRect& rec
     DrawClassicText(canvas, text, rect, format, enabled);
     return;
   }
+  const UINT topFormat = format & ~static_cast<UINT>(DT_VCENTER);
   TRect measured = rect;
-  canvas.DrawText(text, measured, (format & ~static_cast<UINT>(DT_VCENTER)) | DT_CALCRECT);
+  canvas.DrawText(text, measured, topFormat | DT_CALCRECT);
   const int height = static_cast<int>(RectHeight(measured));
   const int top = rect.Top + (static_cast<int>(RectHeight(rect)) - height) / 2;
-  DrawClassicText(canvas, text, TRect{rect.Left, top, rect.Right, top + height}, format & ~static_cast<UINT>(DT_VCENTER),
-                  enabled);
+  DrawClassicText(canvas, text, TRect{rect.Left, top, rect.Right, top + height}, topFormat, enabled);
 }
 
 // One line, or broken into words that fit the width.
@@ -484,7 +483,11 @@ TRect TSkCheckBox::BoxRect() const {
 
 TRect TSkCheckBox::CaptionRect() const {
   const TRect box = BoxRect();
-  if (alignment_ == kalRightJustify) return TRect{box.Right + spacing_, 0, std::max(Width(), box.Right + spacing_), Height()};
+  // Never inverted when the control is narrower than box and spacing.
+  if (alignment_ == kalRightJustify) {
+    const int left = box.Right + spacing_;
+    return TRect{left, 0, std::max(Width(), left), Height()};
+  }
   return TRect{0, 0, std::max(0, box.Left - spacing_), Height()};
 }
 
