@@ -197,28 +197,71 @@ void TSkButton::SetSpacing(int value) {
   Invalidate();
 }
 
+void TSkButton::SetImages(TImageList* value) {
+  if (images_ == value) return;
+  images_ = value;
+  Invalidate();
+}
+
+void TSkButton::SetImageIndex(int value) {
+  if (imageIndex_ == value) return;
+  imageIndex_ = value;
+  Invalidate();
+}
+
+void TSkButton::Notification(TComponent* component, TOperation operation) {
+  TSkPressControl::Notification(component, operation);
+  if (operation == opRemove && component == images_) {
+    images_ = nullptr;
+    Invalidate();
+  }
+}
+
+const TBitmap* TSkButton::WorkingPicture(TBitmap& scratch, int& count, uint32_t& key) const {
+  if (!glyph_.Empty()) {
+    count = numGlyphs_;
+    const TColor transparent = glyph_.TransparentColor();
+    key = static_cast<uint32_t>(GetRValue(transparent)) << 16 | static_cast<uint32_t>(GetGValue(transparent)) << 8 |
+          GetBValue(transparent);
+    return &glyph_;
+  }
+  if (images_ == nullptr || imageIndex_ < 0 || imageIndex_ >= images_->Count()) return nullptr;
+  // The list draws its image over what the bitmap holds: magenta shows
+  // where the image is transparent.
+  constexpr uint32_t kMagenta = 0xFF00FF;
+  scratch.SetSize(images_->Width(), images_->Height());
+  if (scratch.Empty()) return nullptr;
+  std::fill_n(scratch.Pixels(), static_cast<size_t>(scratch.Width()) * static_cast<size_t>(scratch.Height()),
+              0xFF000000u | kMagenta);
+  images_->GetBitmap(imageIndex_, scratch);
+  count = 1;
+  key = kMagenta;
+  return &scratch;
+}
+
 std::unique_ptr<TskBitmap> TSkButton::StateGlyph() const {
-  if (glyph_.Empty()) return nullptr;
-  const int width = glyph_.Width() / numGlyphs_;
-  const int height = glyph_.Height();
+  TBitmap scratch;
+  int count = 1;
+  uint32_t key = 0;
+  const TBitmap* picture = WorkingPicture(scratch, count, key);
+  if (picture == nullptr) return nullptr;
+  const int width = picture->Width() / count;
+  const int height = picture->Height();
   if (width <= 0 || height <= 0) return nullptr;
   int index = 0;
-  if (!Enabled() && numGlyphs_ > 1) {
+  if (!Enabled() && count > 1) {
     index = 1;
-  } else if (Enabled() && Pressed() && numGlyphs_ > 2) {
+  } else if (Enabled() && Pressed() && count > 2) {
     index = 2;
   }
-  const bool grey = !Enabled() && numGlyphs_ == 1;
-  const TColor transparent = glyph_.TransparentColor();
-  const uint32_t key = static_cast<uint32_t>(GetRValue(transparent)) << 16 |
-                       static_cast<uint32_t>(GetGValue(transparent)) << 8 | GetBValue(transparent);
+  const bool grey = !Enabled() && count == 1;
   auto result = std::make_unique<TskBitmap>();
   result->SetSize(width, height);
   result->Fill(kKeyPixel);
   result->Transparent = true;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const uint32_t pixel = glyph_.PixelAt(index * width + x, y) & 0x00FFFFFFu;
+      const uint32_t pixel = picture->PixelAt(index * width + x, y) & 0x00FFFFFFu;
       if (pixel == key) continue;
       TskPixel out = pixel | 0xFF000000u;
       if (grey) {
@@ -236,7 +279,11 @@ void TSkButton::LayoutGlyphAndCaption(TSize caption, TRect& glyphRect, TRect& ca
   const int width = Width();
   const int height = Height();
   TSize glyph{0, 0};
-  if (!glyph_.Empty()) glyph = TSize{glyph_.Width() / numGlyphs_, glyph_.Height()};
+  if (!glyph_.Empty()) {
+    glyph = TSize{glyph_.Width() / numGlyphs_, glyph_.Height()};
+  } else if (images_ != nullptr && imageIndex_ >= 0 && imageIndex_ < images_->Count()) {
+    glyph = TSize{images_->Width(), images_->Height()};
+  }
   const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
   // Along the layout's axis: the room, the glyph's and the caption's extent.
   const int room = horizontal ? width : height;

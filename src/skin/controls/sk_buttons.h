@@ -84,6 +84,12 @@ class TSkButton : public TSkPressControl {
   void SetGlyph(const TBitmap& value);
   int NumGlyphs() const { return numGlyphs_; }
   void SetNumGlyphs(int value);
+  // Without a Glyph the button shows image ImageIndex of Images (−1: none);
+  // its pixels left out by the list are transparent.
+  TImageList* Images() const { return images_; }
+  void SetImages(TImageList* value);
+  int ImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int value);
   TSkButtonLayout Layout() const { return layout_; }
   void SetLayout(TSkButtonLayout value);
   // Distance of the glyph from its edge; −1 centres glyph and caption
@@ -113,8 +119,14 @@ class TSkButton : public TSkPressControl {
   void PressCompleted() override { Click(); }
   void KeyDown(WORD& key, TShiftState shift) override;
   void PaintContent(TCanvas& canvas) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  // The working picture: the Glyph, else the image of the list (copied into
+  // scratch over magenta, its transparent colour); nullptr when neither.
+  // count and key receive the number of sub-pictures and the transparent
+  // colour (0xRRGGBB).
+  const TBitmap* WorkingPicture(TBitmap& scratch, int& count, uint32_t& key) const;
   // Caption (and glyph) in the canvas's font: the theme's text operations
   // when theme is given, else drawn directly (embossed when disabled).
   void PaintFace(TCanvas& canvas, TskTheme* theme, const TskStateRecord& record, int shift);
@@ -128,6 +140,8 @@ class TSkButton : public TSkPressControl {
   TSkFontOptions fontOptions_;
   TBitmap glyph_;
   int numGlyphs_ = 1;
+  TImageList* images_ = nullptr;
+  int imageIndex_ = -1;
   TSkButtonLayout layout_ = blGlyphLeft;
   int margin_ = -1;
   int spacing_ = 4;

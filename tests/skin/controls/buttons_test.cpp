@@ -266,6 +266,34 @@ TEST_F(ButtonsTest, GlyphCountFollowsThePicturesShapeAndTheStatePicksTheSubPictu
   EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), 0xB9B9B9u);
 }
 
+TEST_F(ButtonsTest, WithoutAGlyphTheButtonShowsItsImageFromTheList) {
+  auto* images = CreateComponent<TImageList>(&Form());
+  images->SetSize(16, 16);
+  ASSERT_EQ(images->AddMasked(*MakeGlyph(16, {0xFF0000, 0x0000FF}), TColor(0x008080)), 0);  // olive mask
+  auto* button = Make<TSkButton>(&Form(), 10, 10, 75, 25);
+  button->SetEditFrameStyle(false);
+  button->SetImages(images);
+  const int left = (75 - 16) / 2;
+  const int top = (25 - 16) / 2;
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), SysRgb(COLOR_BTNFACE));  // index −1: none
+  button->SetImageIndex(1);
+  auto pixels = RenderControl(*button);
+  EXPECT_EQ(Rgb(*pixels, left + 8, top + 8), 0x0000FFu);
+  EXPECT_EQ(Rgb(*pixels, left, top + 15), SysRgb(COLOR_BTNFACE));  // masked corner
+  button->SetImageIndex(2);
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), SysRgb(COLOR_BTNFACE));  // no such image
+  // A glyph comes first.
+  button->SetImageIndex(0);
+  button->SetGlyph(*MakeGlyph(16, {0x00FF00}));
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), 0x00FF00u);
+  button->SetGlyph(TBitmap());
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), 0xFF0000u);
+  // The list freed: the button lets go of it.
+  delete images;
+  EXPECT_EQ(button->Images(), nullptr);
+  EXPECT_EQ(Rgb(*RenderControl(*button), left + 8, top + 8), SysRgb(COLOR_BTNFACE));
+}
+
 TEST_F(ButtonsTest, GlyphAndCaptionAreCentredTogetherWithTheSpacingBetweenThem) {
   auto* button = Make<TSkButton>(&Form(), 10, 10, 100, 30);
   button->SetEditFrameStyle(false);
