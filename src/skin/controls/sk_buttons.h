@@ -22,9 +22,6 @@
 #include "forms/std_components.h"
 #include "skin/controls/sk_controls.h"
 
-enum TSkCheckBoxState : uint8_t { kcbsUnChecked, kcbsChecked, kcbsMixed };
-// Where a button's glyph sits relative to its caption.
-enum TSkButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // What the push button and the check box share: the press of the left
 // mouse button or of Space, and the end of it.

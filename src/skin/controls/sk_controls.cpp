@@ -230,8 +230,9 @@ void TSkControl::Notification(TComponent* component, TOperation operation) {
   }
 }
 
+// The content rectangle moved: aligned children follow it.
 void TSkControl::FrameChanged() {
-  RequestAlign();
+  Realign();
   Invalidate();
 }
 

@@ -31,6 +31,9 @@ using TSkBevelSides = unsigned;
 constexpr TSkBevelSides kbsAll = kbsLeft | kbsTop | kbsRight | kbsBottom;
 enum TSkBevelKind : uint8_t { kbkNone, kbkSingle, kbkTile, kbkSoft, kbkBorder, kbkFlat };
 enum TSkLeftRight : uint8_t { kalLeftJustify, kalRightJustify };
+enum TSkCheckBoxState : uint8_t { kcbsUnChecked, kcbsChecked, kcbsMixed };
+// Where a button's glyph sits relative to its caption.
+enum TSkButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // "No colour": the font keeps the colour the control chose.
 constexpr TColor kSkNoFontColor = static_cast<TColor>(0x1FFFFFFF);

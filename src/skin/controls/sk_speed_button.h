@@ -28,7 +28,6 @@
 #include "skin/controls/sk_controls.h"
 #include "skin/core/sk_bitmap.h"
 
-enum TSkButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 enum TSkChevronPos : uint8_t { dmpBottom, dmpRight };
 
 // Sent to the parent's controls when a grouped button goes down: WParam the
