@@ -268,6 +268,54 @@ TEST_F(SkEditTest, SelectionIsPaintedInTheHighlightColourWithoutATheme) {
   EXPECT_EQ(Rgb(*shown, 0, 10), SysRgb(COLOR_BTNSHADOW));
 }
 
+TEST_F(SkEditTest, KeyEventsSeeKeysFirstAndKeyboardFocusSelectsAll) {
+  TSkEdit* edit = MakeEdit();
+  TSkEdit* other = MakeEdit(10, 80);
+  int enters = 0;
+  edit->OnKeyPress = [&](TObject*, wchar_t& key) {
+    if (key == L'\r') ++enters;
+    if (key == L'#') key = 0;  // swallowed
+  };
+  edit->OnKeyDown = [&](TObject*, WORD& key, TShiftState) {
+    if (key == VK_BACK) key = 0;
+  };
+  TypeText(*edit, L"a#b\r");
+  EXPECT_EQ(edit->Text(), L"ab");
+  EXPECT_EQ(enters, 1);
+  PressKey(*edit, VK_BACK);
+  EXPECT_EQ(edit->Text(), L"ab") << "the handler cleared the key";
+
+  other->SetFocus();
+  edit->SetFocus();
+  ASSERT_TRUE(edit->Focused());
+  EXPECT_EQ(edit->SelText(), L"ab");
+  other->SetFocus();
+  edit->SetAutoSelect(false);
+  edit->SetSelStart(1);
+  edit->SetFocus();
+  EXPECT_EQ(edit->SelLength(), 0) << "the caret stays where it was";
+  EXPECT_EQ(edit->CaretPos(), 1);
+}
+
+TEST_F(SkEditTest, ThemedEditPaintsTheThemesElementByState) {
+  TSkEdit* edit = MakeEdit();
+  auto classic = RenderControl(*edit);
+  UseSkylineTheme();
+  ASSERT_TRUE(DefinesEditObject(0, "default", nullptr));
+  auto themed = RenderControl(*edit);
+  EXPECT_NE(Rgb(*themed, 0, 10), Rgb(*classic, 0, 10)) << "the theme's frame, not the bevel";
+  const TRect content = edit->ContentRect();
+  const int x = content.Right - 3;
+  const int y = (content.Top + content.Bottom) / 2;
+  edit->SetEnabled(false);
+  auto disabled = RenderControl(*edit);
+  EXPECT_NE(Rgb(*disabled, x, y), Rgb(*themed, x, y)) << "the theme's disabled fill";
+  // Classic drawing fills the content with the edit's colour in any state.
+  ClearTheme();
+  auto classicDisabled = RenderControl(*edit);
+  EXPECT_EQ(Rgb(*classicDisabled, x, y), Rgb(*classic, x, y));
+}
+
 TEST_F(SkEditTest, ThemeFontIsTakenWithTheThemeAndTheOwnFontComesBackWithoutIt) {
   TSkEdit* edit = MakeEdit();
   TFont own;
