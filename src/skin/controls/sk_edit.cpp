@@ -259,8 +259,10 @@ void TSkEdit::ScrollToCaret() {
 }
 
 void TSkEdit::UpdateCaret() {
-  if (!HasFocus() || !HandleAllocated()) return;
+  // The text scrolls to the caret whether or not the caret is shown, so a
+  // shorter text never stays scrolled out of view.
   ScrollToCaret();
+  if (!HasFocus() || !HandleAllocated()) return;
   const TTextMeasure measure = Measure();
   const int height = std::max(measure.Height, 1);
   if (caretHeight_ != height) {
@@ -270,7 +272,7 @@ void TSkEdit::UpdateCaret() {
     caretHeight_ = height;
   }
   const int x = TextOrigin(measure) + measure.Stops[std::clamp(caret_, 0, static_cast<int>(measure.Stops.size()) - 1)];
-  SetCaretPos(std::max(x - 1, ContentRect().Left), TextTop(measure));
+  SetCaretPos(x, TextTop(measure));
 }
 
 void TSkEdit::AdjustHeight() {

@@ -240,6 +240,28 @@ TEST_F(SkEditTest, MouseClickPlacesTheCaretDragSelectsAndDoubleClickSelectsAWord
   EXPECT_EQ(edit->SelText(), L"beta");
 }
 
+TEST_F(SkEditTest, ALongTextScrollsToKeepTheCaretInView) {
+  TSkEdit* edit = MakeEdit(10, 40, 60);
+  edit->SetFocus();
+  TypeText(*edit, L"the quick brown fox jumps over the lazy dog");
+  const int length = static_cast<int>(edit->Text().size());
+  const int right = edit->Width() - 6;
+  // Typed to the end: the end is in view, so a click at the right edge
+  // lands near it; after Home the right edge shows an early character.
+  Click(*edit, right, 10);
+  EXPECT_GT(edit->CaretPos(), length - 3);
+  PressKey(*edit, VK_HOME);
+  Click(*edit, right, 10);
+  EXPECT_LT(edit->CaretPos(), length / 2);
+  // A shorter text set while scrolled is shown from its start.
+  PressKey(*edit, VK_END);
+  edit->SetText(L"ab");
+  Click(*edit, right, 10);
+  EXPECT_EQ(edit->CaretPos(), 2);
+  Click(*edit, edit->ContentRect().Left, 10);
+  EXPECT_EQ(edit->CaretPos(), 0);
+}
+
 TEST_F(SkEditTest, SelectionIsPaintedInTheHighlightColourWithoutATheme) {
   TSkEdit* edit = MakeEdit(10, 40, 120);
   edit->SetText(L"WWWWWWWW");
