@@ -147,6 +147,10 @@ TEST_F(ListBoxTest, ScrollBarAppearsWhenItemsOverflowWithAPageOfTheVisibleRows) 
   EXPECT_EQ(list->ContentRect().Right, fullWidth - GetSystemMetrics(SM_CXVSCROLL));
   EXPECT_EQ(bar.Left(), list->ContentRect().Right);
   EXPECT_EQ(bar.Height(), RectHeight(list->ContentRect()));
+  // The bar paints over the list, its track just above the lower arrow.
+  auto pixels = RenderControl(*list);
+  EXPECT_EQ(Rgb(*pixels, bar.Left() + bar.Width() / 2, bar.Top() + bar.ArrowRect(false).Top - 2),
+            SysRgb(COLOR_SCROLLBAR));
 
   list->Items().Delete(5);
   EXPECT_FALSE(bar.Visible());
@@ -298,6 +302,17 @@ TEST_F(ListBoxTest, WithoutAThemeTheSelectedItemIsDrawnInTheHighlightColours) {
     }
   }
   EXPECT_GT(textPixels, 10);
+}
+
+TEST_F(ListBoxTest, TheViewersThemeFillsTheSelectedRowUnlikeTheOthers) {
+  UseSkylineTheme();
+  TSkListBox* list = MakeList(4);
+  list->SetItemIndex(1);
+  auto pixels = RenderControl(*list);
+  const TRect selected = list->ItemRect(1);
+  const TRect other = list->ItemRect(2);
+  EXPECT_NE(Rgb(*pixels, selected.Right - 3, selected.Top + 2), Rgb(*pixels, other.Right - 3, other.Top + 2));
+  EXPECT_NE(Rgb(*pixels, selected.Right - 3, selected.Top + 2), SysRgb(COLOR_HIGHLIGHT));
 }
 
 TEST_F(ListBoxTest, ThemedItemsGetTheirStateAndTheStatesFont) {
