@@ -215,8 +215,33 @@ void TSkListBox::UpdateScrollBar() {
 }
 
 void TSkListBox::ScrollBarScrolled(int code, int position) {
-  if (code == SB_ENDSCROLL) return;
-  SetTopIndex(position);
+  // The bar's report becomes the platform's scroll message, so that the list
+  // scrolls the same way whoever sends it.
+  Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(std::clamp(position, 0, 0xFFFF))), 0);
+}
+
+void TSkListBox::VerticalScroll(int code, int thumbPosition) {
+  const int page = VisibleRows();
+  switch (code) {
+    case SB_LINEUP: SetTopIndex(topIndex_ - 1); break;
+    case SB_LINEDOWN: SetTopIndex(topIndex_ + 1); break;
+    case SB_PAGEUP: SetTopIndex(topIndex_ - page); break;
+    case SB_PAGEDOWN: SetTopIndex(topIndex_ + page); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      // The message carries 16 bits; the bar knows the full position when
+      // its low part matches.
+      int position = thumbPosition;
+      if (scrollBar_ != nullptr && (scrollBar_->Position() & 0xFFFF) == thumbPosition) {
+        position = scrollBar_->Position();
+      }
+      SetTopIndex(position);
+      break;
+    }
+    case SB_TOP: SetTopIndex(0); break;
+    case SB_BOTTOM: SetTopIndex(MaxTopIndex()); break;
+    default: break;  // SB_ENDSCROLL: every step has been taken already
+  }
 }
 
 void TSkListBox::SetTopIndex(int value) {
@@ -433,6 +458,10 @@ void TSkListBox::WndProc(TMessage& message) {
   switch (message.Msg) {
     case WM_MOUSEWHEEL:
       Wheel(GET_WHEEL_DELTA_WPARAM(message.WParam));
+      message.Result = 0;
+      return;
+    case WM_VSCROLL:
+      VerticalScroll(LOWORD(message.WParam), HIWORD(message.WParam));
       message.Result = 0;
       return;
     case WM_GETDLGCODE:

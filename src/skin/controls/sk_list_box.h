@@ -1,8 +1,8 @@
 // The skinned list box: a column of wide-string items with single or
 // multiple selection, optional check boxes, a vertical TSkScrollBar child,
-// keyboard and mouse-wheel scrolling, painted through the theme's List
-// element or, without one, as a framed box filled with the control's colour
-// and the selection in the platform's highlight colours.
+// scrolling by keys, mouse wheel and WM_VSCROLL, painted through the theme's
+// List element or, without one, as a framed box filled with the control's
+// colour and the selection in the platform's highlight colours.
 #pragma once
 
 #include <windows.h>
@@ -127,6 +127,9 @@ class TSkListBox : public TSkControl {
   // Shows, hides and sizes the scroll bar to the items and the rows.
   void UpdateScrollBar();
   void ScrollBarScrolled(int code, int position);
+  // WM_VSCROLL: a platform scroll code and, for the thumb codes, the
+  // position's low 16 bits.
+  void VerticalScroll(int code, int thumbPosition);
   void ScrollIntoView(int index);
   int MaxTopIndex() const;
   // Moves the current item as a key or click does: selects it alone, or

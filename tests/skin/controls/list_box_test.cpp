@@ -202,6 +202,15 @@ TEST_F(ListBoxTest, ArrowTrackThumbAndWheelScrollTheList) {
   SendMessageW(list->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
   EXPECT_EQ(afterHalf, std::min<int>(static_cast<int>(lines), 15));
   EXPECT_EQ(list->TopIndex(), 0);
+
+  // The platform's scroll messages scroll it the same way.
+  SendMessageW(list->Handle(), WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+  EXPECT_EQ(list->TopIndex(), 1);
+  SendMessageW(list->Handle(), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
+  EXPECT_EQ(list->TopIndex(), 15);
+  EXPECT_EQ(bar.Position(), 15);
+  SendMessageW(list->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 4), 0);
+  EXPECT_EQ(list->TopIndex(), 4);
   EXPECT_EQ(clicks_, 0);  // scrolling is no click on an item
 }
 
