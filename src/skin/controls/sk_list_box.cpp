@@ -498,6 +498,14 @@ TRect TSkListBox::CheckRect(const TRect& item) const {
   return TRect{item.Left + kTextMargin, top, item.Left + kTextMargin + kCheckSize, top + kCheckSize};
 }
 
+void TSkListBox::Paint() {
+  // A new border or bevel changes the content rectangle without telling this
+  // control; the bar is put back beside the content before each paint (a
+  // move invalidates once more, so the moved bar is painted too).
+  UpdateScrollBar();
+  TSkControl::Paint();
+}
+
 void TSkListBox::PaintFrame(TCanvas& canvas) {
   // The theme's list element brings its own frame (PaintContent draws it
   // over the whole bounds).

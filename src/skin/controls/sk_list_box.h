@@ -111,6 +111,7 @@ class TSkListBox : public TSkControl {
 
  protected:
   TSize ScrollBarRoom() const override;
+  void Paint() override;
   void PaintFrame(TCanvas& canvas) override;
   void PaintContent(TCanvas& canvas) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;

@@ -95,6 +95,16 @@ TEST_F(ListBoxTest, ClickFocusesAndSelectsTheItemUnderTheMouseAndCallsOnClick) {
   EXPECT_TRUE(list->Selected(7));
   EXPECT_FALSE(list->Selected(2));
   EXPECT_EQ(clicks_, 2);
+
+  // Held down, the button carries the selection along; the release clicks.
+  const TPoint start = RowPoint(*list, 8);
+  const TPoint end = RowPoint(*list, 10);
+  MouseDown(*list, start.X, start.Y);
+  MouseMove(*list, end.X, end.Y, MK_LBUTTON);
+  EXPECT_EQ(list->ItemIndex(), 10);
+  EXPECT_EQ(clicks_, 2);
+  MouseUp(*list, end.X, end.Y);
+  EXPECT_EQ(clicks_, 3);
 }
 
 TEST_F(ListBoxTest, ArrowPageHomeAndEndKeysMoveTheIndexKeepItVisibleAndCallOnClick) {
@@ -151,6 +161,14 @@ TEST_F(ListBoxTest, ScrollBarAppearsWhenItemsOverflowWithAPageOfTheVisibleRows) 
   auto pixels = RenderControl(*list);
   EXPECT_EQ(Rgb(*pixels, bar.Left() + bar.Width() / 2, bar.Top() + bar.ArrowRect(false).Top - 2),
             SysRgb(COLOR_SCROLLBAR));
+
+  // A wider border moves the bar along with the content by the next paint.
+  list->SetBorderWidth(3);
+  list->Repaint();
+  EXPECT_EQ(bar.Left(), list->ContentRect().Right);
+  EXPECT_EQ(bar.Top(), list->ContentRect().Top);
+  list->SetBorderWidth(0);
+  list->Repaint();
 
   list->Items().Delete(5);
   EXPECT_FALSE(bar.Visible());
