@@ -216,8 +216,9 @@ void TSkListBox::UpdateScrollBar() {
 
 void TSkListBox::ScrollBarScrolled(int code, int position) {
   // The bar's report becomes the platform's scroll message, so that the list
-  // scrolls the same way whoever sends it.
-  Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(std::clamp(position, 0, 0xFFFF))), 0);
+  // scrolls the same way whoever sends it. Like the platform's, it carries
+  // the position's low 16 bits.
+  Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(position & 0xFFFF)), 0);
 }
 
 void TSkListBox::VerticalScroll(int code, int thumbPosition) {

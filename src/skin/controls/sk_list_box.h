@@ -104,6 +104,8 @@ class TSkListBox : public TSkControl {
   int ItemAtPos(int x, int y) const;
   // The item's rectangle in the control (it may lie outside the content).
   TRect ItemRect(int index) const;
+  // Where the check box of the item with that rectangle sits.
+  TRect CheckRect(const TRect& item) const;
   TSkScrollBar& VerticalScrollBar() { return *scrollBar_; }
 
   // After a check state changed through the keyboard or the mouse.
@@ -137,7 +139,6 @@ class TSkListBox : public TSkControl {
   // with extend the range from the anchor; toggle flips it (Ctrl+click).
   void MoveTo(int index, bool extend, bool toggle);
   void ToggleCheck(int index);
-  TRect CheckRect(const TRect& item) const;
   void Wheel(int delta);
 
   // 0 normal, 1 hot, 2 selected, 3 focused, 4 disabled.

@@ -309,6 +309,16 @@ TEST_F(ListBoxTest, SpaceAndEnterToggleTheCurrentItemsCheckBox) {
   PressKey(*list, VK_RETURN);
   EXPECT_EQ(list->State(2), kcbsUnChecked);
   EXPECT_EQ(checks, 3);
+
+  // A click on an item's box toggles it too; a click on its text only
+  // selects it.
+  const TRect box = list->CheckRect(list->ItemRect(0));
+  Click(*list, (box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+  EXPECT_TRUE(list->Checked(0));
+  EXPECT_EQ(list->ItemIndex(), 0);
+  Click(*list, box.Right + 30, (box.Top + box.Bottom) / 2);
+  EXPECT_TRUE(list->Checked(0));
+  EXPECT_EQ(checks, 4);
 }
 
 TEST_F(ListBoxTest, WithoutAThemeTheSelectedItemIsDrawnInTheHighlightColours) {
