@@ -173,55 +173,155 @@ int TSkListBox::VisibleRows() const {
   return std::max(1, static_cast<int>(RectHeight(content) / itemHeight_));
 }
 
-int TSkListBox::MaxTopIndex() const { return std::max(0, items_.Count() - VisibleRows()); }
+int TSkListBox::ColumnCount() const {
+  const int count = items_.Count();
+  return count > 0 ? (count - 1) / VisibleRows() + 1 : 0;
+}
+
+int TSkListBox::ColumnWidth() const {
+  return std::max(1, static_cast<int>(RectWidth(ContentRect()) / std::max(columns_, 1)));
+}
+
+int TSkListBox::MaxTopIndex() const {
+  const int rows = VisibleRows();
+  if (columns_ > 0) return std::max(0, ColumnCount() - columns_) * rows;
+  return std::max(0, items_.Count() - rows);
+}
 
 TRect TSkListBox::ItemRect(int index) const {
   const TRect content = ContentRect();
+  if (columns_ > 0) {
+    // Items run down a column, then on in the next one to the right.
+    const int rows = VisibleRows();
+    const int width = ColumnWidth();
+    const int left = content.Left + (index / rows - topIndex_ / rows) * width;
+    const int top = content.Top + (index % rows) * itemHeight_;
+    return TRect{left, top, left + width, top + itemHeight_};
+  }
   const int top = content.Top + (index - topIndex_) * itemHeight_;
   return TRect{content.Left, top, content.Right, top + itemHeight_};
+}
+
+bool TSkListBox::ItemShown(const TRect& item) const {
+  const TRect content = ContentRect();
+  // Columns end with the last whole one: the few pixels a division leaves
+  // over show nothing of the next.
+  const int right = columns_ > 0 ? content.Left + columns_ * ColumnWidth() : content.Right;
+  return item.Top < content.Bottom && item.Left < right && item.Right > content.Left && item.Bottom > content.Top;
 }
 
 int TSkListBox::ItemAtPos(int x, int y) const {
   const TRect content = ContentRect();
   if (!PointInRect(content, x, y)) return -1;
-  const int index = topIndex_ + (y - content.Top) / itemHeight_;
+  const int row = (y - content.Top) / itemHeight_;
+  int index = topIndex_ + row;
+  if (columns_ > 0) {
+    const int rows = VisibleRows();
+    const int column = (x - content.Left) / ColumnWidth();
+    // The strip below the last whole row and right of the last column
+    // holds no item.
+    if (row >= rows || column >= columns_) return -1;
+    index = (topIndex_ / rows + column) * rows + row;
+  }
   return index < items_.Count() ? index : -1;
 }
 
 TSize TSkListBox::ScrollBarRoom() const {
   if (scrollBar_ == nullptr || !scrollBar_->Visible()) return TSize{0, 0};
-  return TSize{scrollBar_->Width(), 0};
+  return scrollBar_->Kind() == sbVertical ? TSize{scrollBar_->Width(), 0} : TSize{0, scrollBar_->Height()};
 }
 
 void TSkListBox::UpdateScrollBar() {
   if (scrollBar_ == nullptr) return;
-  const int rows = VisibleRows();
   const int count = items_.Count();
-  topIndex_ = std::clamp(topIndex_, 0, MaxTopIndex());
-  const bool overflow = count > rows;
-  const bool show = overflow || alwaysShowScrlBar_;
-  scrollBar_->SetPageSize(rows);
-  scrollBar_->SetParams(topIndex_, 0, std::max(count - 1, 0));
-  // Shown only to keep its place, a bar with nothing to scroll is disabled.
-  scrollBar_->SetEnabled(overflow && Enabled());
-  if (scrollBar_->Visible() != show) {
-    scrollBar_->SetVisible(show);
+  const TSkScrollBarKind kind = columns_ > 0 ? sbHorizontal : sbVertical;
+  if (scrollBar_->Kind() != kind) {
+    scrollBar_->SetVisible(false);
+    scrollBar_->SetKind(kind);
     Invalidate();
   }
+  bool overflow = false;
+  if (columns_ > 0) {
+    // A horizontal bar takes rows away, which may make the items overflow
+    // only once it is there: decide with the rows the list has without it.
+    const int barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    const int room = scrollBar_->Visible() ? scrollBar_->Height() : 0;
+    const int height = static_cast<int>(RectHeight(ContentRect())) + room;
+    overflow = count > std::max(1, height / itemHeight_) * columns_;
+    const bool show = overflow || alwaysShowScrlBar_;
+    if (scrollBar_->Visible() != show) {
+      scrollBar_->SetHeight(barHeight);
+      scrollBar_->SetVisible(show);
+      Invalidate();
+    }
+    const int rows = VisibleRows();
+    overflow = count > rows * columns_;
+    topIndex_ = std::clamp(topIndex_ / rows * rows, 0, MaxTopIndex());
+    scrollBar_->SetPageSize(columns_);
+    scrollBar_->SetParams(topIndex_ / rows, 0, std::max(ColumnCount() - 1, 0));
+  } else {
+    const int rows = VisibleRows();
+    topIndex_ = std::clamp(topIndex_, 0, MaxTopIndex());
+    overflow = count > rows;
+    const bool show = overflow || alwaysShowScrlBar_;
+    scrollBar_->SetPageSize(rows);
+    scrollBar_->SetParams(topIndex_, 0, std::max(count - 1, 0));
+    if (scrollBar_->Visible() != show) {
+      scrollBar_->SetVisible(show);
+      Invalidate();
+    }
+  }
+  // Shown only to keep its place, a bar with nothing to scroll is disabled.
+  scrollBar_->SetEnabled(overflow && Enabled());
   // ContentRect already leaves the bar's room when it is shown.
   const TRect content = ContentRect();
-  scrollBar_->SetBounds(content.Right, content.Top, GetSystemMetrics(SM_CXVSCROLL),
-                        static_cast<int>(RectHeight(content)));
+  if (kind == sbVertical) {
+    scrollBar_->SetBounds(content.Right, content.Top, GetSystemMetrics(SM_CXVSCROLL),
+                          static_cast<int>(RectHeight(content)));
+  } else {
+    scrollBar_->SetBounds(content.Left, content.Bottom, static_cast<int>(RectWidth(content)),
+                          GetSystemMetrics(SM_CYHSCROLL));
+  }
 }
 
 void TSkListBox::ScrollBarScrolled(int code, int position) {
   // The bar's report becomes the platform's scroll message, so that the list
   // scrolls the same way whoever sends it. Like the platform's, it carries
   // the position's low 16 bits.
-  Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(position & 0xFFFF)), 0);
+  const UINT message = scrollBar_->Kind() == sbVertical ? WM_VSCROLL : WM_HSCROLL;
+  Perform(message, MAKEWPARAM(code, static_cast<WORD>(position & 0xFFFF)), 0);
+}
+
+int TSkListBox::FullThumbPosition(int thumbPosition) const {
+  // The message carries 16 bits; the bar knows the full position when its
+  // low part matches.
+  if (scrollBar_ != nullptr && (scrollBar_->Position() & 0xFFFF) == thumbPosition) return scrollBar_->Position();
+  return thumbPosition;
+}
+
+void TSkListBox::HorizontalScroll(int code, int thumbPosition) {
+  // Only a list in columns scrolls sideways, a column at a time.
+  if (columns_ <= 0) return;
+  const int rows = VisibleRows();
+  const int64_t page = int64_t{rows} * columns_;
+  int64_t target = topIndex_;
+  switch (code) {
+    case SB_LINEUP: target -= rows; break;
+    case SB_LINEDOWN: target += rows; break;
+    case SB_PAGEUP: target -= page; break;
+    case SB_PAGEDOWN: target += page; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: target = int64_t{FullThumbPosition(thumbPosition)} * rows; break;
+    case SB_TOP: target = 0; break;
+    case SB_BOTTOM: target = MaxTopIndex(); break;
+    default: return;  // SB_ENDSCROLL: every step has been taken already
+  }
+  SetTopIndex(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)));
 }
 
 void TSkListBox::VerticalScroll(int code, int thumbPosition) {
+  // A list in columns does not scroll up and down.
+  if (columns_ > 0) return;
   const int page = VisibleRows();
   switch (code) {
     case SB_LINEUP: SetTopIndex(topIndex_ - 1); break;
@@ -229,16 +329,7 @@ void TSkListBox::VerticalScroll(int code, int thumbPosition) {
     case SB_PAGEUP: SetTopIndex(topIndex_ - page); break;
     case SB_PAGEDOWN: SetTopIndex(topIndex_ + page); break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
-      // The message carries 16 bits; the bar knows the full position when
-      // its low part matches.
-      int position = thumbPosition;
-      if (scrollBar_ != nullptr && (scrollBar_->Position() & 0xFFFF) == thumbPosition) {
-        position = scrollBar_->Position();
-      }
-      SetTopIndex(position);
-      break;
-    }
+    case SB_THUMBPOSITION: SetTopIndex(FullThumbPosition(thumbPosition)); break;
     case SB_TOP: SetTopIndex(0); break;
     case SB_BOTTOM: SetTopIndex(MaxTopIndex()); break;
     default: break;  // SB_ENDSCROLL: every step has been taken already
@@ -246,10 +337,13 @@ void TSkListBox::VerticalScroll(int code, int thumbPosition) {
 }
 
 void TSkListBox::SetTopIndex(int value) {
+  const int rows = VisibleRows();
+  // In columns the first visible item heads a column.
+  if (columns_ > 0) value = std::max(value, 0) / rows * rows;
   value = std::clamp(value, 0, MaxTopIndex());
   if (value == topIndex_) return;
   topIndex_ = value;
-  if (scrollBar_ != nullptr) scrollBar_->SetPosition(value);
+  if (scrollBar_ != nullptr) scrollBar_->SetPosition(columns_ > 0 ? value / rows : value);
   hotIndex_ = -1;
   Invalidate();
 }
@@ -257,6 +351,16 @@ void TSkListBox::SetTopIndex(int value) {
 void TSkListBox::ScrollIntoView(int index) {
   if (index < 0) return;
   const int rows = VisibleRows();
+  if (columns_ > 0) {
+    const int column = index / rows;
+    const int first = topIndex_ / rows;
+    if (column < first) {
+      SetTopIndex(column * rows);
+    } else if (column >= first + columns_) {
+      SetTopIndex((column - columns_ + 1) * rows);
+    }
+    return;
+  }
   if (index < topIndex_) {
     SetTopIndex(index);
   } else if (index >= topIndex_ + rows) {
@@ -348,6 +452,16 @@ void TSkListBox::SetAlwaysShowScrlBar(bool value) {
   UpdateScrollBar();
 }
 
+void TSkListBox::SetColumns(int value) {
+  value = std::max(value, 0);
+  if (value == columns_) return;
+  columns_ = value;
+  topIndex_ = 0;
+  UpdateScrollBar();
+  ScrollIntoView(itemIndex_);
+  Invalidate();
+}
+
 void TSkListBox::SetFlat(bool value) {
   if (value == flat_) return;
   flat_ = value;
@@ -383,7 +497,9 @@ void TSkListBox::Wheel(int delta) {
   if (notches == 0) return;
   UINT lines = kDefaultWheelLines;
   if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = kDefaultWheelLines;
-  const int64_t step = lines == WHEEL_PAGESCROLL ? VisibleRows() : static_cast<int64_t>(lines);
+  int64_t step = lines == WHEEL_PAGESCROLL ? VisibleRows() : static_cast<int64_t>(lines);
+  // In columns a notch turns one column.
+  if (columns_ > 0) step = VisibleRows();
   const int64_t target = int64_t{topIndex_} - int64_t{notches} * step;
   SetTopIndex(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)));
 }
@@ -433,13 +549,16 @@ void TSkListBox::KeyDown(WORD& key, TShiftState shift) {
     key = 0;
     return;
   }
-  const int page = std::max(VisibleRows() - 1, 1);
+  const int rows = VisibleRows();
+  // In columns Left and Right go a column across and a page is what shows.
+  const int across = columns_ > 0 ? rows : 1;
+  const int page = columns_ > 0 ? rows * columns_ : std::max(rows - 1, 1);
   int target = 0;
   switch (key) {
-    case VK_UP:
-    case VK_LEFT: target = itemIndex_ - 1; break;
-    case VK_DOWN:
-    case VK_RIGHT: target = itemIndex_ + 1; break;
+    case VK_UP: target = itemIndex_ - 1; break;
+    case VK_DOWN: target = itemIndex_ + 1; break;
+    case VK_LEFT: target = itemIndex_ < 0 ? 0 : itemIndex_ - across; break;
+    case VK_RIGHT: target = itemIndex_ < 0 ? 0 : itemIndex_ + across; break;
     case VK_PRIOR: target = itemIndex_ - page; break;
     case VK_NEXT: target = itemIndex_ < 0 ? page - 1 : itemIndex_ + page; break;
     case VK_HOME: target = 0; break;
@@ -463,6 +582,10 @@ void TSkListBox::WndProc(TMessage& message) {
       return;
     case WM_VSCROLL:
       VerticalScroll(LOWORD(message.WParam), HIWORD(message.WParam));
+      message.Result = 0;
+      return;
+    case WM_HSCROLL:
+      HorizontalScroll(LOWORD(message.WParam), HIWORD(message.WParam));
       message.Result = 0;
       return;
     case WM_GETDLGCODE:
@@ -536,7 +659,7 @@ void TSkListBox::PaintThemedItems(TCanvas& canvas) {
   const TClipTo clip(dc, content);
   for (int i = topIndex_; i < items_.Count(); ++i) {
     const TRect rect = ItemRect(i);
-    if (rect.Top >= content.Bottom) break;
+    if (!ItemShown(rect)) break;
     const uint8_t state = ItemState(i);
     const TskCodedRecord record = MakeCodedRecord(rect, state, 0);
     theme.PaintListItem(0, canvas, object, record);
@@ -562,7 +685,7 @@ void TSkListBox::PaintPlainItems(TCanvas& canvas) {
   const TColor textColour = PaintFont().Color();
   for (int i = topIndex_; i < items_.Count(); ++i) {
     const TRect rect = ItemRect(i);
-    if (rect.Top >= content.Bottom) break;
+    if (!ItemShown(rect)) break;
     const bool selected = Selected(i);
     TColor colour = textColour;
     if (!Enabled()) {
@@ -597,8 +720,8 @@ void TSkListBox::PaintPlainItems(TCanvas& canvas) {
   }
   canvas.Font().SetColor(textColour);
   // The current item of a focused list carries the platform's dotted frame.
-  if (HasFocus() && itemIndex_ >= topIndex_ && itemIndex_ < items_.Count()) {
+  if (HasFocus() && itemIndex_ >= topIndex_ && itemIndex_ < items_.Count() && ItemShown(ItemRect(itemIndex_))) {
     const RECT r = ToRect(ItemRect(itemIndex_));
-    if (r.top < content.Bottom) DrawFocusRect(dc, &r);
+    DrawFocusRect(dc, &r);
   }
 }

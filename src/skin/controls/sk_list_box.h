@@ -92,6 +92,10 @@ class TSkListBox : public TSkControl {
   void SetState(int index, TSkCheckBoxState value);
   bool Checked(int index) const { return items_.State(index) == kcbsChecked; }
   void SetChecked(int index, bool value) { SetState(index, value ? kcbsChecked : kcbsUnChecked); }
+  // With Columns > 0 the items fill that many columns side by side, each
+  // top to bottom, and a horizontal bar scrolls them a column at a time.
+  int Columns() const { return columns_; }
+  void SetColumns(int value);
   bool AlwaysShowScrlBar() const { return alwaysShowScrlBar_; }
   void SetAlwaysShowScrlBar(bool value);
   // The scroll bar's classic parts are drawn flat.
@@ -100,13 +104,17 @@ class TSkListBox : public TSkControl {
 
   // Whole rows that fit in the content rectangle (at least 1).
   int VisibleRows() const;
+  // The columns the items fill, and the width of one, with Columns > 0.
+  int ColumnCount() const;
+  int ColumnWidth() const;
   // The item at a point of the control, or −1.
   int ItemAtPos(int x, int y) const;
   // The item's rectangle in the control (it may lie outside the content).
   TRect ItemRect(int index) const;
   // Where the check box of the item with that rectangle sits.
   TRect CheckRect(const TRect& item) const;
-  TSkScrollBar& VerticalScrollBar() { return *scrollBar_; }
+  // The list's one bar: vertical, or horizontal with Columns > 0.
+  TSkScrollBar& ScrollBar() { return *scrollBar_; }
 
   // After a check state changed through the keyboard or the mouse.
   TNotifyEvent OnClickCheck;
@@ -133,6 +141,10 @@ class TSkListBox : public TSkControl {
   // WM_VSCROLL: a platform scroll code and, for the thumb codes, the
   // position's low 16 bits.
   void VerticalScroll(int code, int thumbPosition);
+  void HorizontalScroll(int code, int thumbPosition);
+  int FullThumbPosition(int thumbPosition) const;
+  // Whether any of the item's rectangle lies in the content.
+  bool ItemShown(const TRect& item) const;
   void ScrollIntoView(int index);
   int MaxTopIndex() const;
   // Moves the current item as a key or click does: selects it alone, or
@@ -153,6 +165,7 @@ class TSkListBox : public TSkControl {
   int anchor_ = -1;  // where a Shift range starts
   int hotIndex_ = -1;
   int itemHeight_ = 16;
+  int columns_ = 0;
   int wheelRest_ = 0;  // wheel turns below one notch, kept for the next
   bool multiSelect_ = false;
   bool showCheckBoxes_ = false;

@@ -144,7 +144,7 @@ TEST_F(ListBoxTest, KeysThatCannotMoveLeaveTheIndexAndCallNoOnClick) {
 
 TEST_F(ListBoxTest, ScrollBarAppearsWhenItemsOverflowWithAPageOfTheVisibleRows) {
   TSkListBox* list = MakeList(5);
-  TSkScrollBar& bar = list->VerticalScrollBar();
+  TSkScrollBar& bar = list->ScrollBar();
   const int fullWidth = list->ContentRect().Right;
   EXPECT_FALSE(bar.Visible());
 
@@ -182,7 +182,7 @@ TEST_F(ListBoxTest, ScrollBarAppearsWhenItemsOverflowWithAPageOfTheVisibleRows) 
 
 TEST_F(ListBoxTest, ArrowTrackThumbAndWheelScrollTheList) {
   TSkListBox* list = MakeList(20);
-  TSkScrollBar& bar = list->VerticalScrollBar();
+  TSkScrollBar& bar = list->ScrollBar();
   const int middle = bar.Width() / 2;
 
   const TRect down = bar.ArrowRect(false);
@@ -232,9 +232,49 @@ TEST_F(ListBoxTest, ArrowTrackThumbAndWheelScrollTheList) {
   EXPECT_EQ(clicks_, 0);  // scrolling is no click on an item
 }
 
+TEST_F(ListBoxTest, InColumnsItemsRunDownThenAcrossAndAHorizontalBarScrollsThem) {
+  TSkListBox* list = MakeList(10);
+  list->SetColumns(2);
+  TSkScrollBar& bar = list->ScrollBar();
+  // Ten items fill two columns of the five rows: nothing to scroll.
+  EXPECT_FALSE(bar.Visible());
+  EXPECT_EQ(list->ItemRect(5).Left, list->ContentRect().Left + list->ColumnWidth());
+  EXPECT_EQ(list->ItemRect(5).Top, list->ContentRect().Top);
+
+  // One more needs the bar, which takes a row away from each column.
+  list->Items().Add(L"Item 10");
+  EXPECT_TRUE(bar.Visible());
+  EXPECT_EQ(bar.Kind(), sbHorizontal);
+  const int rows = list->VisibleRows();
+  EXPECT_LT(rows, 5);
+  EXPECT_EQ(bar.Top(), list->ContentRect().Bottom);
+  EXPECT_EQ(bar.PageSize(), 2);
+  EXPECT_EQ(bar.Max(), list->ColumnCount() - 1);
+
+  // A click in the second column, second row.
+  const TPoint second = RowPoint(*list, rows + 1);
+  Click(*list, second.X, second.Y);
+  EXPECT_EQ(list->ItemIndex(), rows + 1);
+  const TRect selected = list->ItemRect(rows + 1);
+  auto pixels = RenderControl(*list);
+  EXPECT_EQ(Rgb(*pixels, selected.Right - 3, selected.Top + 2), SysRgb(COLOR_HIGHLIGHT));
+  EXPECT_EQ(Rgb(*pixels, selected.Left - 3, selected.Top + 2), SysRgb(COLOR_WINDOW));
+  // Right goes a column across, out of view: the list follows by a column.
+  list->SetFocus();
+  PressKey(*list, VK_RIGHT);
+  EXPECT_EQ(list->ItemIndex(), 2 * rows + 1);
+  EXPECT_EQ(list->TopIndex(), rows);
+  EXPECT_EQ(bar.Position(), 1);
+  // The bar's left arrow scrolls back a column.
+  const TRect left = bar.ArrowRect(true);
+  Click(bar, (left.Left + left.Right) / 2, bar.Height() / 2);
+  EXPECT_EQ(list->TopIndex(), 0);
+  EXPECT_EQ(clicks_, 2);
+}
+
 TEST_F(ListBoxTest, HoldingTheArrowRepeatsItsStep) {
   TSkListBox* list = MakeList(40);
-  TSkScrollBar& bar = list->VerticalScrollBar();
+  TSkScrollBar& bar = list->ScrollBar();
   const TRect down = bar.ArrowRect(false);
   const int y = (down.Top + down.Bottom) / 2;
   MouseDown(bar, bar.Width() / 2, y);
