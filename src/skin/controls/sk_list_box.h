@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "skin/controls/sk_buttons.h"  // TSkCheckBoxState, shared with the check box
 #include "skin/controls/sk_controls.h"
 #include "skin/controls/sk_scroll_bar.h"
-
-enum TSkCheckBoxState : uint8_t { kcbsUnChecked, kcbsChecked, kcbsMixed };
 
 // The items of a list box: wide strings, each with its selection and check
 // state, which travel with the item when items are inserted or deleted.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "skin/controls/controls_support.h"
+#include "skin/core/sk_winapi.h"
 #include "skin/controls/sk_list_box.h"
 
 namespace {
@@ -35,13 +36,22 @@ class TListRecordingTheme : public TskTheme {
   }
 };
 
+// The classic looks are checked with the platform's visual styles off (the
+// level between theme and classic drawing); they are loaded again after.
 class ListBoxTest : public ::testing::Test {
  protected:
-  void SetUp() override { FreeThemeLibrary(); }
+  void SetUp() override {
+    FreeThemeLibrary();
+    visualStyleLoads_ = VisualStylesLoadCount();
+    ReleaseAllVisualStyles();
+  }
   void TearDown() override {
     host_.reset();
     FreeThemeLibrary();
+    ReleaseAllVisualStyles();
+    for (int i = 0; i < visualStyleLoads_; ++i) LoadVisualStyles();
   }
+  int visualStyleLoads_ = 0;
   TSkListBox* MakeList(int count) {
     auto* list = CreateComponent<TSkListBox>(&host_->Form());
     list->SetBounds(10, 10, 121, 97);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "skin/controls/controls_support.h"
+#include "skin/core/sk_winapi.h"
 #include "skin/controls/sk_scroll_bar.h"
 
 namespace {
@@ -26,13 +27,22 @@ class TScrollRecordingTheme : public TskTheme {
   }
 };
 
+// The classic looks are checked with the platform's visual styles off (the
+// level between theme and classic drawing); they are loaded again after.
 class ScrollBarTest : public ::testing::Test {
  protected:
-  void SetUp() override { FreeThemeLibrary(); }
+  void SetUp() override {
+    FreeThemeLibrary();
+    visualStyleLoads_ = VisualStylesLoadCount();
+    ReleaseAllVisualStyles();
+  }
   void TearDown() override {
     host_.reset();
     FreeThemeLibrary();
+    ReleaseAllVisualStyles();
+    for (int i = 0; i < visualStyleLoads_; ++i) LoadVisualStyles();
   }
+  int visualStyleLoads_ = 0;
   TSkScrollBar* MakeBar(TSkScrollBarKind kind) {
     auto* bar = CreateComponent<TSkScrollBar>(&host_->Form());
     bar->SetKind(kind);
@@ -154,6 +164,20 @@ TEST_F(ScrollBarTest, ClassicBarShowsAButtonFaceThumbOnTheScrollBarTrack) {
   const int x = bar->Width() / 2;
   EXPECT_EQ(Rgb(*pixels, x, (thumb.Top + thumb.Bottom) / 2), SysRgb(COLOR_BTNFACE));
   EXPECT_EQ(Rgb(*pixels, x, track.Bottom - 2), SysRgb(COLOR_SCROLLBAR));
+}
+
+TEST_F(ScrollBarTest, WithVisualStylesTheBarPaintsThePlatformsScrollbarParts) {
+  TSkScrollBar* bar = MakeBar(sbVertical);
+  bar->SetParams(0, 0, 9);
+  bar->SetPageSize(5);
+  const auto classic = RenderControl(*bar);
+  if (!LoadVisualStyles() || !VisualStylesActive()) GTEST_SKIP() << "no visual styles on this platform";
+  const auto styled = RenderControl(*bar);
+  int differing = 0;
+  for (int y = 0; y < bar->Height(); ++y) {
+    for (int x = 0; x < bar->Width(); ++x) differing += Rgb(*classic, x, y) != Rgb(*styled, x, y) ? 1 : 0;
+  }
+  EXPECT_GT(differing, bar->Width() * 10);
 }
 
 }  // namespace
