@@ -622,12 +622,12 @@ TRect TSkListBox::CheckRect(const TRect& item) const {
   return TRect{item.Left + kTextMargin, top, item.Left + kTextMargin + kCheckSize, top + kCheckSize};
 }
 
-void TSkListBox::Paint() {
-  // A new border or bevel changes the content rectangle without telling this
-  // control; the bar is put back beside the content before each paint (a
-  // move invalidates once more, so the moved bar is painted too).
+void TSkListBox::AlignControls(TRect& rect) {
+  // A new border or bevel realigns the children: the bar goes back beside
+  // the content, and the rest share what is left.
   UpdateScrollBar();
-  TSkControl::Paint();
+  rect = ContentRect();
+  TSkControl::AlignControls(rect);
 }
 
 void TSkListBox::PaintFrame(TCanvas& canvas) {

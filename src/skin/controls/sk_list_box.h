@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "skin/controls/sk_buttons.h"  // TSkCheckBoxState, shared with the check box
 #include "skin/controls/sk_controls.h"
 #include "skin/controls/sk_scroll_bar.h"
 
@@ -120,7 +119,6 @@ class TSkListBox : public TSkControl {
 
  protected:
   TSize ScrollBarRoom() const override;
-  void Paint() override;
   void PaintFrame(TCanvas& canvas) override;
   void PaintContent(TCanvas& canvas) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -130,6 +128,7 @@ class TSkListBox : public TSkControl {
   void KeyDown(WORD& key, TShiftState shift) override;
   void WndProc(TMessage& message) override;
   void BoundsChanged(bool sizeChanged) override;
+  void AlignControls(TRect& rect) override;
 
  private:
   bool Themed() const;

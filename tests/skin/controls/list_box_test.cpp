@@ -172,13 +172,11 @@ TEST_F(ListBoxTest, ScrollBarAppearsWhenItemsOverflowWithAPageOfTheVisibleRows) 
   EXPECT_EQ(Rgb(*pixels, bar.Left() + bar.Width() / 2, bar.Top() + bar.ArrowRect(false).Top - 2),
             SysRgb(COLOR_SCROLLBAR));
 
-  // A wider border moves the bar along with the content by the next paint.
+  // A wider border moves the bar along with the content.
   list->SetBorderWidth(3);
-  list->Repaint();
   EXPECT_EQ(bar.Left(), list->ContentRect().Right);
   EXPECT_EQ(bar.Top(), list->ContentRect().Top);
   list->SetBorderWidth(0);
-  list->Repaint();
 
   list->Items().Delete(5);
   EXPECT_FALSE(bar.Visible());
