@@ -7,7 +7,15 @@
 #include "browser/embedded_wb.h"
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
+#include "server/book_search.h"
 #include "server/ebook_manager.h"
+#include "skin/controls/sk_buttons.h"
+#include "skin/controls/sk_edit.h"
+#include "skin/controls/sk_effect_controls.h"
+#include "skin/controls/sk_group_box.h"
+#include "skin/controls/sk_label.h"
+#include "skin/controls/sk_list_box.h"
+#include "skin/controls/sk_status_bar.h"
 #include "skin/sk_engine.h"
 
 std::unique_ptr<TViewerWindowList> ViewerWindows;
@@ -19,6 +27,13 @@ constexpr int kHomeEntry = 7;
 
 constexpr int kDesignClientWidth = 792;
 constexpr int kDesignClientHeight = 573;
+constexpr int kToolbarTop = 22;  // below the menu bar
+constexpr int kToolbarHeight = 38;
+constexpr int kSearchAreaHeight = 135;
+constexpr int kStatusBarHeight = 22;
+constexpr int kToolbarButtonWidth = 78;
+constexpr int kToolbarButtonHeight = 36;
+constexpr int kStatusPanelWidth = 350;
 constexpr double kPrintMargin = 19.05;  // millimetres, all four sides
 constexpr int kDeltaBrightness = 10;    // the stored theme is shown a little lighter
 
@@ -77,18 +92,9 @@ void TForm1::CreateStoredLayout() {
   WebBrowser1->OnDocumentComplete = [this](TObject* sender) { EmbeddedWB1DocumentComplete(sender); };
   WebBrowser1->OnCloseQuery = [this](TObject* sender, bool& canClose) { WebBrowser1CloseQuery(sender, canClose); };
 
-  // The status line's texts; the status bar that shows them belongs to the
-  // skinned part of the layout.
-  for (TLabel** label : {&StPanel1, &StPanel2}) {
-    *label = CreateComponent<TLabel>(this);
-    (*label)->SetName(label == &StPanel1 ? "StPanel1" : "StPanel2");
-    (*label)->SetBounds(2, 2, 346, 16);
-    (*label)->Font().SetName(L"Arial");
-    (*label)->Font().SetHeight(-11);
-    (*label)->Font().SetColor(clWhite);
-    (*label)->SetTransparent(true);
-    (*label)->SetCaption(L"");
-  }
+  CreateSearchArea();
+  CreateToolbar();
+  CreateStatusBar();
 
   PrintDialog1 = CreateComponent<TPrintDialog>(this);
   PrintDialog1->SetName("PrintDialog1");
@@ -106,6 +112,199 @@ void TForm1::CreateStoredLayout() {
   SkStyleDriver1->SetThemeList(SkThemeList1);
   SkStyleDriver1->SetThemeIndex(0);
   SkStyleDriver1->SetThemeBuilding(kNoThemeBuilding);
+}
+
+// The search area: aligned to the bottom above the status bar, hidden until
+// the toolbar's Search button shows it.
+void TForm1::CreateSearchArea() {
+  GroupBox1 = CreateComponent<TSkGroupBox>(this);
+  GroupBox1->SetName("GroupBox1");
+  GroupBox1->SetParent(this);
+  GroupBox1->SetBounds(0, kDesignClientHeight - kStatusBarHeight - kSearchAreaHeight, kDesignClientWidth,
+                       kSearchAreaHeight);
+  GroupBox1->SetAlign(alBottom);
+  GroupBox1->SetVisible(false);
+  GroupBox1->SetCaption(L"Ebook Search Engine");
+  GroupBox1->SetCaptionMargin(12);
+  GroupBox1->SetParentFont(false);
+  GroupBox1->Font().SetName(L"MS Sans Serif");
+  GroupBox1->Font().SetHeight(-11);
+  GroupBox1->Font().SetColor(clBlack);
+  GroupBox1->SetTransparent(true);
+
+  SkLabel1 = CreateComponent<TSkLabel>(this);
+  SkLabel1->SetName("SkLabel1");
+  SkLabel1->SetParent(GroupBox1);
+  SkLabel1->SetBounds(264, 16, 70, 13);
+  SkLabel1->SetCaption(L"Search results:");
+
+  LabeledEdit1 = CreateComponent<TSkLabeledEdit>(this);
+  LabeledEdit1->SetName("LabeledEdit1");
+  LabeledEdit1->SetParent(GroupBox1);
+  LabeledEdit1->SetBounds(16, 32, 241, 21);
+  LabeledEdit1->EditLabel()->SetCaption(L"Text to find");
+  LabeledEdit1->SetLabelPosition(lpAbove);
+  LabeledEdit1->SetLabelSpacing(3);
+  LabeledEdit1->SetPerformance(qvpDoubleBuffer);
+  LabeledEdit1->SetBevelSides(kbsAll);
+  LabeledEdit1->SetBevelInner(kbvLowered);
+  LabeledEdit1->SetBevelOuter(kbvLowered);
+  LabeledEdit1->SetBevelKind(kbkSingle);
+  LabeledEdit1->SetBevelWidth(1);
+  LabeledEdit1->SetBorderWidth(3);
+  LabeledEdit1->SetParentFont(false);
+  LabeledEdit1->Font().SetName(L"MS Sans Serif");
+  LabeledEdit1->Font().SetHeight(-11);
+  LabeledEdit1->Font().SetColor(clWindowText);
+  LabeledEdit1->SetPasswordKind(pkNone);
+  LabeledEdit1->SetTabOrder(0);
+
+  CheckBox1 = CreateComponent<TSkCheckBox>(this);
+  CheckBox1->SetName("CheckBox1");
+  CheckBox1->SetParent(GroupBox1);
+  CheckBox1->SetBounds(12, 61, 65, 33);
+  CheckBox1->SetCaption(L"Case sensitive");
+  CheckBox1->SetState(kcbsUnChecked);
+  CheckBox1->SetAllowGrayed(false);
+  CheckBox1->SetAlignment(kalLeftJustify);
+  CheckBox1->SetSpacing(5);
+  CheckBox1->SetTransparent(true);
+  CheckBox1->SetWordWrap(true);
+  CheckBox1->SetTabOrder(1);
+
+  SpeedButton10 = CreateComponent<TSkButton>(this);
+  SpeedButton10->SetName("SpeedButton10");
+  SpeedButton10->SetParent(GroupBox1);
+  SpeedButton10->SetBounds(200, 64, 57, 25);
+  SpeedButton10->SetCaption(L"Search");
+  SpeedButton10->FontOptions().SetSizeDelta(-1);
+  SpeedButton10->SetTabOrder(2);
+  SpeedButton10->OnClick = [this](TObject* sender) { SpeedButton10Click(sender); };
+
+  ListBox1 = CreateComponent<TSkListBox>(this);
+  ListBox1->SetName("ListBox1");
+  ListBox1->SetParent(GroupBox1);
+  ListBox1->SetBounds(264, 32, 513, 84);
+  ListBox1->SetItemHeight(16);
+  ListBox1->SetMultiSelect(false);
+  ListBox1->SetShowCheckBoxes(false);
+  ListBox1->SetFlat(true);
+  ListBox1->SetBevelSides(kbsAll);
+  ListBox1->SetBevelInner(kbvLowered);
+  ListBox1->SetBevelOuter(kbvLowered);
+  ListBox1->SetBevelKind(kbkSingle);
+  ListBox1->SetBevelWidth(1);
+  ListBox1->SetBorderWidth(0);
+  ListBox1->SetTabOrder(3);
+  ListBox1->OnClick = [this](TObject* sender) { ListBox1Click(sender); };
+
+  SpeedButton11 = CreateComponent<TSkButton>(this);
+  SpeedButton11->SetName("SpeedButton11");
+  SpeedButton11->SetParent(GroupBox1);
+  SpeedButton11->SetBounds(80, 64, 113, 25);
+  SpeedButton11->SetCaption(L"Reset and new Search");
+  SpeedButton11->FontOptions().SetSizeDelta(-1);
+  SpeedButton11->SetTabOrder(4);
+  SpeedButton11->OnClick = [this](TObject* sender) { SpeedButton11Click(sender); };
+}
+
+// The toolbar: eight animated buttons side by side from the left, in the
+// stored order Home, About, Back, Forward, Refresh, Search, Stop, Print.
+void TForm1::CreateToolbar() {
+  SkPanel1 = CreateComponent<TSkPanel>(this);
+  SkPanel1->SetName("SkPanel1");
+  SkPanel1->SetParent(this);
+  SkPanel1->SetBounds(0, kToolbarTop, kDesignClientWidth, kToolbarHeight);
+  SkPanel1->SetAlign(alTop);
+
+  struct TStoredButton {
+    TSkEffectSpeedButton* TForm1::*Field;
+    const char* Name;
+    const wchar_t* Caption;
+    void (TForm1::*Command)(TObject*);
+  };
+  static constexpr TStoredButton kStored[] = {
+      {&TForm1::SpeedButton8, "SpeedButton8", L"Home", &TForm1::SpeedButton8Click},
+      {&TForm1::SpeedButton7, "SpeedButton7", L"About", &TForm1::SpeedButton7Click},
+      {&TForm1::SpeedButton1, "SpeedButton1", L"Back", &TForm1::SpeedButton1Click},
+      {&TForm1::SpeedButton2, "SpeedButton2", L"Forward", &TForm1::SpeedButton2Click},
+      {&TForm1::SpeedButton3, "SpeedButton3", L"Refresh", &TForm1::SpeedButton3Click},
+      {&TForm1::SpeedButton6, "SpeedButton6", L"Search", &TForm1::SpeedButton6Click},
+      {&TForm1::SpeedButton4, "SpeedButton4", L"Stop", &TForm1::SpeedButton4Click},
+      {&TForm1::SpeedButton5, "SpeedButton5", L"Print", &TForm1::SpeedButton5Click},
+  };
+  int left = 0;
+  for (const TStoredButton& stored : kStored) {
+    auto* button = CreateComponent<TSkEffectSpeedButton>(this);
+    this->*stored.Field = button;
+    button->SetName(stored.Name);
+    button->SetParent(SkPanel1);
+    button->SetBounds(left, 1, kToolbarButtonWidth, kToolbarButtonHeight);
+    button->SetAlign(alLeft);
+    button->SetCaption(stored.Caption);
+    button->SetFlat(true);
+    button->SetPerformance(qvpNoBuffer);
+    button->SetDown(false);
+    button->Animation().SetEnabled(true);
+    button->Animation().SetResolution(10);
+    button->Animation().SetEffectMouseEnter(kFadeEffectName);
+    button->Animation().SetEffectMouseLeave(kFadeEffectName);
+    button->SetSoundOptions(0);
+    const auto command = stored.Command;
+    button->OnClick = [this, command](TObject* sender) { (this->*command)(sender); };
+    left += kToolbarButtonWidth;
+  }
+  // Stored with a click sound, which needs a wave list the layout does not
+  // have: it is kept as "none".
+  SpeedButton5->SetWaveClickIndex(0);
+}
+
+// The status line: two panels of 350 pixels hosting the page title (or the
+// search progress) and the search's messages.
+void TForm1::CreateStatusBar() {
+  SkStatusBar1 = CreateComponent<TSkStatusBar>(this);
+  SkStatusBar1->SetName("SkStatusBar1");
+  SkStatusBar1->SetParent(this);
+  SkStatusBar1->SetBounds(0, kDesignClientHeight - kStatusBarHeight, kDesignClientWidth, kStatusBarHeight);
+  SkStatusBar1->SetAlign(alBottom);
+  SkStatusBar1->SetPerformance(qvpDoubleBuffer);
+  SkStatusBar1->SetBevelOuter(kbvRaised);
+  SkStatusBar1->SetBevelInner(kbvSpace);
+  SkStatusBar1->SetBevelKind(kbkNone);
+  SkStatusBar1->SetBevelWidth(0);
+  SkStatusBar1->SetBorderWidth(2);
+
+  for (TLabel** label : {&StPanel1, &StPanel2}) {
+    *label = CreateComponent<TLabel>(this);
+    (*label)->SetName(label == &StPanel1 ? "StPanel1" : "StPanel2");
+    (*label)->SetParent(SkStatusBar1);
+    (*label)->SetBounds(2, 2, 346, 16);
+    (*label)->SetParentFont(false);
+    (*label)->Font().SetName(L"Arial");
+    (*label)->Font().SetHeight(-11);
+    (*label)->Font().SetColor(clWhite);
+    (*label)->SetTransparent(true);
+    (*label)->SetAutoSize(false);
+    (*label)->SetCaption(L"");
+    TSkStatusPanel* panel = SkStatusBar1->Panels().Add();
+    panel->SetWidth(kStatusPanelWidth);
+    panel->SetImageIndex(-1);
+    panel->SetControl(*label);
+  }
+}
+
+void TForm1::Notification(TComponent* component, TOperation operation) {
+  TForm::Notification(component, operation);
+  if (operation != opRemove) return;
+  // A removed toolbar button leaves its field null, so that commands and
+  // browser events can tell it is gone.
+  for (TSkEffectSpeedButton** field : {&SpeedButton1, &SpeedButton2, &SpeedButton3, &SpeedButton4, &SpeedButton5,
+                                       &SpeedButton6, &SpeedButton7, &SpeedButton8}) {
+    if (*field == component) *field = nullptr;
+  }
+  for (TSkEffectSpeedButton*& button : ToolbarButtons) {
+    if (button == component) button = nullptr;
+  }
 }
 
 int TForm1::ToolbarButtonWidth(const std::wstring& caption) {
@@ -144,8 +343,28 @@ void TForm1::FormCreate(TObject*) {
   icon.SetPosition(0);
   Application->Icon().LoadFromStream(icon);
 
+  // The toolbar: entry i of the settings configures ToolbarButtons[i]; a
+  // button whose entry is absent is destroyed.
+  TSkEffectSpeedButton* const byEntry[8] = {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4,
+                                            SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton8};
+  std::copy(std::begin(byEntry), std::end(byEntry), std::begin(ToolbarButtons));
+  for (int i = 0; i < 8; ++i) {
+    TSkEffectSpeedButton* button = ToolbarButtons[i];
+    if (button == nullptr) continue;
+    const TToolbarButtonSettings& entry = settings.Toolbar[i];
+    if (entry.Present) {
+      button->SetCaption(AnsiToWide(entry.Caption));
+      TStream& glyph = *entry.Glyph;
+      glyph.SetPosition(0);
+      button->LoadGlyphFromStream(glyph);
+      button->SetWidth(ToolbarButtonWidth(button->Caption()));
+    } else {
+      delete button;  // its fields are cleared through Notification
+    }
+  }
+
   // The Home button exists exactly when the book's toolbar has its entry.
-  if (settings.Toolbar[kHomeEntry].Present) {
+  if (SpeedButton8 != nullptr) {
     SpeedButton8Click(this);
   } else {
     WebBrowser1->Navigate(LocalUrl("/navigation_bar/navigate.h"));
@@ -170,6 +389,71 @@ void TForm1::SpeedButton4Click(TObject*) { WebBrowser1->Stop(); }
 
 // A new navigation to the current address, not the browser's own refresh.
 void TForm1::SpeedButton3Click(TObject*) { WebBrowser1->Navigate(WebBrowser1->LocationURL()); }
+
+// Printing: the page setup carries the window's print options (no header
+// or footer); the print dialog only confirms, and the browser prints with
+// its own printer settings. A cancelled dialog prints nothing.
+void TForm1::SpeedButton5Click(TObject*) {
+  TPrintOptions& print = WebBrowser1->PrintOptions();
+  print.Footer.clear();
+  print.Header.clear();
+  WebBrowser1->ApplyPageSetup(true);
+  if (!PrintDialog1->Execute()) return;
+  WebBrowser1->PrintDocument();
+}
+
+void TForm1::SpeedButton6Click(TObject*) { GroupBox1->SetVisible(!GroupBox1->Visible()); }
+
+// The search runs here, on the window thread, one archive entry at a time;
+// the window processes its messages after each entry so that it stays
+// usable and the progress is drawn.
+void TForm1::SpeedButton10Click(TObject*) {
+  if (searching_) return;
+  const std::wstring text = LabeledEdit1->Text();
+  if (text.empty()) {
+    StPanel2->SetCaption(L"You have not specified text to find");
+    return;
+  }
+  TBookSearch search(*BookManager->Archive, WideToAnsi(text), CheckBox1->Checked());
+
+  searching_ = true;
+  closeAfterSearch_ = false;
+  ListBox1->Items().Clear();
+  Application->ProcessMessages();
+  GroupBox1->SetEnabled(false);
+  while (!search.Done() && !closeAfterSearch_ && BookManager != nullptr) {
+    if (search.Step()) ListBox1->Items().Add(AnsiToWide(search.Results().back()));
+    StPanel1->SetCaption(AnsiToWide(IntToStr(search.Progress()) + " percent done"));
+    Application->ProcessMessages();
+  }
+  searching_ = false;
+  GroupBox1->SetEnabled(true);
+  LabeledEdit1->SetEnabled(false);
+  CheckBox1->SetEnabled(false);
+  SpeedButton10->SetEnabled(false);
+  if (closeAfterSearch_) Close();
+}
+
+void TForm1::SpeedButton11Click(TObject*) {
+  ListBox1->Items().Clear();
+  LabeledEdit1->SetEnabled(true);
+  CheckBox1->SetEnabled(true);
+  SpeedButton10->SetEnabled(true);
+}
+
+// Opens the selected result with every occurrence of the search text
+// highlighted: the book manager's search state applies to the pages served
+// until the next page completes in any window.
+void TForm1::ListBox1Click(TObject*) {
+  const int index = ListBox1->ItemIndex();
+  if (index < 0) return;
+  TSearchState search = BookManager->SearchState();
+  search.HighlightActive = true;
+  search.SearchText = WideToAnsi(LabeledEdit1->Text());
+  search.SearchCaseSensitive = CheckBox1->Checked();
+  BookManager->SetSearchState(std::move(search));
+  WebBrowser1->Navigate(LocalUrl("/" + WideToAnsi(ListBox1->Items().Strings(index))));
+}
 
 void TForm1::Newwindow1_oldClick(TObject*) {
   TForm1* window = OpenViewerWindow();
@@ -217,6 +501,13 @@ void TForm1::WebBrowser1CloseQuery(TObject*, bool& canClose) {
 }
 
 void TForm1::FormClose(TObject*, TCloseAction& action) {
+  if (searching_) {
+    // The search's loop is on the stack below this close: it stops after
+    // the current entry and closes the window again once it has unwound.
+    closeAfterSearch_ = true;
+    action = caNone;
+    return;
+  }
   if (ViewerWindows != nullptr) {
     const auto entry = std::find(ViewerWindows->begin(), ViewerWindows->end(), this);
     if (entry != ViewerWindows->end()) ViewerWindows->erase(entry);

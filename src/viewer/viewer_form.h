@@ -22,6 +22,15 @@
 
 class TEmbeddedWB;
 class TForm1;
+class TSkButton;
+class TSkCheckBox;
+class TSkEffectSpeedButton;
+class TSkGroupBox;
+class TSkLabel;
+class TSkLabeledEdit;
+class TSkListBox;
+class TSkPanel;
+class TSkStatusBar;
 class TSkThemeList;
 class TSkStyleDriver;
 
@@ -47,6 +56,16 @@ class TForm1 : public TForm {
 
   // Stored layout components, named as in the layout. The window owns them.
   TEmbeddedWB* WebBrowser1 = nullptr;
+  // The search area, hidden at start; the toolbar's Search button shows it.
+  TSkGroupBox* GroupBox1 = nullptr;
+  TSkLabel* SkLabel1 = nullptr;
+  TSkLabeledEdit* LabeledEdit1 = nullptr;  // the text to find
+  TSkCheckBox* CheckBox1 = nullptr;        // case sensitive
+  TSkButton* SpeedButton10 = nullptr;      // Search
+  TSkListBox* ListBox1 = nullptr;          // the pages found
+  TSkButton* SpeedButton11 = nullptr;      // Reset and new Search
+  TSkPanel* SkPanel1 = nullptr;            // the toolbar
+  TSkStatusBar* SkStatusBar1 = nullptr;
   TLabel* StPanel1 = nullptr;  // left part of the status line: page title, search progress
   TLabel* StPanel2 = nullptr;  // right part of the status line: search results
   TPrintDialog* PrintDialog1 = nullptr;
@@ -54,17 +73,19 @@ class TForm1 : public TForm {
   // at the end of loading.
   TSkThemeList* SkThemeList1 = nullptr;
   TSkStyleDriver* SkStyleDriver1 = nullptr;
-  // The toolbar buttons by command, placed by the toolbar of the skinned
-  // layout. Null while a button does not exist (a book that does not want
-  // it, or a layout without a toolbar); every use tests for that.
-  TControl* SpeedButton1 = nullptr;  // Back
-  TControl* SpeedButton2 = nullptr;  // Forward
-  TControl* SpeedButton3 = nullptr;  // Refresh
-  TControl* SpeedButton4 = nullptr;  // Stop
-  TControl* SpeedButton5 = nullptr;  // Print
-  TControl* SpeedButton6 = nullptr;  // Search
-  TControl* SpeedButton7 = nullptr;  // About
-  TControl* SpeedButton8 = nullptr;  // Home
+  // The toolbar buttons by command. Null once a button was removed at
+  // set-up (a book that does not want it); every use tests for that.
+  TSkEffectSpeedButton* SpeedButton1 = nullptr;  // Back
+  TSkEffectSpeedButton* SpeedButton2 = nullptr;  // Forward
+  TSkEffectSpeedButton* SpeedButton3 = nullptr;  // Refresh
+  TSkEffectSpeedButton* SpeedButton4 = nullptr;  // Stop
+  TSkEffectSpeedButton* SpeedButton5 = nullptr;  // Print
+  TSkEffectSpeedButton* SpeedButton6 = nullptr;  // Search
+  TSkEffectSpeedButton* SpeedButton7 = nullptr;  // About
+  TSkEffectSpeedButton* SpeedButton8 = nullptr;  // Home
+  // The buttons in the order of the settings' eight toolbar entries, filled
+  // at set-up.
+  TSkEffectSpeedButton* ToolbarButtons[8] = {};
   // Width of a toolbar button for a caption: the caption's width in the
   // window's font plus 50.
   int ToolbarButtonWidth(const std::wstring& caption);
@@ -80,6 +101,11 @@ class TForm1 : public TForm {
   void SpeedButton2Click(TObject* sender);    // Forward
   void SpeedButton3Click(TObject* sender);    // Refresh
   void SpeedButton4Click(TObject* sender);    // Stop
+  void SpeedButton5Click(TObject* sender);    // Print
+  void SpeedButton6Click(TObject* sender);    // show or hide the search area
+  void SpeedButton10Click(TObject* sender);   // Search
+  void SpeedButton11Click(TObject* sender);   // Reset and new Search
+  void ListBox1Click(TObject* sender);        // open a result highlighted
   void Navigationpage1Click(TObject* sender);  // Show start page
   void Newwindow1_oldClick(TObject* sender);  // New window
   void Close1_oldClick(TObject* sender);      // Close
@@ -93,6 +119,22 @@ class TForm1 : public TForm {
   // "http://127.0.0.1:" + the server's port + path (path starts with "/").
   static std::wstring LocalUrl(const std::string& path);
 
+  // Whether a search runs in this window (its loop processes the window's
+  // messages between entries).
+  bool Searching() const { return searching_; }
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
  private:
   void CreateStoredLayout();
+  void CreateSearchArea();
+  void CreateToolbar();
+  void CreateStatusBar();
+
+  bool searching_ = false;
+  // The window was asked to close while its search ran: the search stops
+  // after the current entry and the close runs once its loop has unwound,
+  // so the window is never destroyed under the running search.
+  bool closeAfterSearch_ = false;
 };

@@ -41,10 +41,35 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+std::string GlyphFile(int width, int height, uint32_t colour) {
+  const int rowBytes = (width * 3 + 3) / 4 * 4;
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biSizeImage = static_cast<DWORD>(rowBytes * height);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+  std::string row(static_cast<size_t>(rowBytes), '\0');
+  for (int x = 0; x < width; ++x) {
+    row[static_cast<size_t>(x * 3)] = static_cast<char>(colour & 0xFF);
+    row[static_cast<size_t>(x * 3 + 1)] = static_cast<char>((colour >> 8) & 0xFF);
+    row[static_cast<size_t>(x * 3 + 2)] = static_cast<char>((colour >> 16) & 0xFF);
+  }
+  for (int y = 0; y < height; ++y) bytes += row;
+  return bytes;
+}
+
 std::string Config(const std::string& params, bool home) {
   std::string config = "[params]\r\ntitle=Test Book\r\nstart=index.htm\r\n" + params + "[Icon]\r\nBitmap=" +
-                       Hex(IconFile()) + "\r\n[Toolbar]\r\ntbBack=00\r\neBack=Back\r\n";
-  if (home) config += "tbRegister=00\r\neRegister=Home\r\n";
+                       Hex(IconFile()) + "\r\n[Toolbar]\r\ntbBack=" + Hex(GlyphFile(16, 16)) + "\r\neBack=Back\r\n";
+  if (home) config += "tbRegister=" + Hex(GlyphFile(16, 16)) + "\r\neRegister=Home\r\n";
   return config;
 }
 

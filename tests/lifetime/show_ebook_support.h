@@ -19,8 +19,12 @@
 // A valid icon file: one 32 x 32 image with 32-bit pixels.
 std::string IconFile();
 std::string Hex(const std::string& bytes);
+// A 24-bit bitmap file of width × height filled with one colour
+// (0x00RRGGBB): a toolbar glyph.
+std::string GlyphFile(int width, int height, uint32_t colour = 0x00C08040);
 // A config.ini with the test book's title, start page and icon, the given
-// [params] lines, and a toolbar of Back (and Home unless home is false).
+// [params] lines, and a toolbar of Back (and Home unless home is false),
+// both with a 16 × 16 glyph.
 std::string Config(const std::string& params, bool home = true);
 // The test book: config.ini, then index.htm ("Start"), second.htm
 // ("Second"), untitled.htm and links.htm ("Links").

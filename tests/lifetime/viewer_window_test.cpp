@@ -1,0 +1,378 @@
+// The viewer window a reader uses, end to end inside ShowEbook: the toolbar
+// as the book's settings shape it, the status line, the search area with
+// its highlighted results, printing, and closing a window while its search
+// runs. Driven with real mouse, key and character messages.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "archive/book_file.h"
+#include "browser/embedded_wb.h"
+#include "browser/plain_browser.h"
+#include "forms/std_components.h"
+#include "lifetime/show_ebook_support.h"
+#include "runtime/ansi.h"
+#include "server/ebook_manager.h"
+#include "server/http/id_http_client.h"
+#include "skin/controls/controls_support.h"
+#include "skin/controls/sk_buttons.h"
+#include "skin/controls/sk_edit.h"
+#include "skin/controls/sk_effect_controls.h"
+#include "skin/controls/sk_group_box.h"
+#include "skin/controls/sk_list_box.h"
+#include "skin/controls/sk_status_bar.h"
+
+namespace {
+
+// A toolbar entry of the settings: glyph key, caption key and caption
+// (an empty caption key leaves the caption out).
+struct TEntry {
+  std::string GlyphKey;
+  std::string CaptionKey;
+  std::string Caption;
+};
+
+std::string ToolbarConfig(const std::vector<TEntry>& entries) {
+  std::string config = "[params]\r\ntitle=Test Book\r\nstart=index.htm\r\nResolution=800x600\r\n[Icon]\r\nBitmap=" +
+                       Hex(IconFile()) + "\r\n[Toolbar]\r\n";
+  for (const TEntry& entry : entries) {
+    config += entry.GlyphKey + "=" + Hex(GlyphFile(16, 16)) + "\r\n";
+    if (!entry.CaptionKey.empty()) config += entry.CaptionKey + "=" + entry.Caption + "\r\n";
+  }
+  return config;
+}
+
+const std::vector<TEntry> kAllEntries = {
+    {"tbBack", "eBack", "Back"},       {"tbForward", "eForward", "Forward"}, {"tbRefresh", "eRefresh", "Refresh"},
+    {"tbStop", "eStop", "Stop"},       {"tbPrint", "ePrint", "Print"},       {"tbSearch", "eSearch", "Find"},
+    {"tbAbout", "eAbout", "About"},    {"tbRegister", "eRegister", "Home"},
+};
+
+// A book of ten entries: config.ini and index.htm (never searched), then
+// eight more, one of them a picture.
+std::vector<uint8_t> SearchBook(const std::string& config) {
+  TArchiveBuilder builder;
+  builder.Add("config.ini", config);
+  builder.Add("index.htm", "<html><head><title>Start</title></head><body><p>Welcome, Needle</p></body></html>");
+  builder.Add("one.htm", "<html><head><title>One</title></head><body><p>a needle here</p></body></html>");
+  builder.Add("two.htm", "<html><head><title>Two</title></head><body><p>nothing</p></body></html>");
+  builder.Add("pic.gif", "needle");
+  builder.Add("three.htm", "<html><head><title>Three</title></head><body><p>NEEDLE loud</p></body></html>");
+  builder.Add("four.htm", "<html><head><title>Four</title></head><body><a title=\"needle\">tag</a></body></html>");
+  builder.Add("five.htm", "<html><head><title>Five</title></head><body><p>hay</p></body></html>");
+  builder.Add("six.htm", "<html><head><title>Six</title></head><body><p>hay</p></body></html>");
+  builder.Add("seven.htm", "<html><head><title>Seven</title></head><body><p>last needle</p></body></html>");
+  return builder.Build();
+}
+
+std::vector<std::wstring> Items(const TSkListBox& list) {
+  std::vector<std::wstring> items;
+  for (int i = 0; i < list.Items().Count(); ++i) items.push_back(list.Items().Strings(i));
+  return items;
+}
+
+std::string Fetch(const std::string& path) {
+  TIdHTTP client;
+  return client.Get("http://127.0.0.1:" + BookManager->PortText + path);
+}
+
+// The buttons left in the toolbar, left to right.
+std::vector<TControl*> ToolbarOrder(TForm1* window) {
+  std::vector<TControl*> buttons;
+  for (int i = 0; i < window->SkPanel1->ControlCount(); ++i) buttons.push_back(window->SkPanel1->Controls(i));
+  std::sort(buttons.begin(), buttons.end(), [](TControl* a, TControl* b) { return a->Left() < b->Left(); });
+  return buttons;
+}
+
+// A click that the message loop delivers later (a sent click would run its
+// command inside the scenario step).
+void PostClick(TControl& control, int x, int y) {
+  POINT p{x, y};
+  HWND window = MouseTarget(control, p);
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));
+  PostMessageW(window, WM_MOUSEMOVE, 0, at);
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+using ViewerWindowTest = ShowEbookTest;
+
+TEST_F(ViewerWindowTest, ToolbarHoldsTheEightButtonsInStoredOrderSizedByTheirCaptions) {
+  const std::vector<uint8_t> block = Book(ToolbarConfig(kAllEntries));
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   TForm1* w = Window(0);
+                   const std::vector<TControl*> order = ToolbarOrder(w);
+                   const std::vector<TControl*> stored = {w->SpeedButton8, w->SpeedButton7, w->SpeedButton1,
+                                                          w->SpeedButton2, w->SpeedButton3, w->SpeedButton6,
+                                                          w->SpeedButton4, w->SpeedButton5};
+                   EXPECT_EQ(order, stored);
+                   // Side by side from the panel's left edge, as high as its
+                   // content.
+                   const TRect content = w->SkPanel1->ContentRect();
+                   int left = content.Left;
+                   for (TControl* button : order) {
+                     EXPECT_EQ(button->Left(), left);
+                     EXPECT_EQ(button->Width(), w->ToolbarButtonWidth(button->Caption()));
+                     EXPECT_EQ(button->Top(), content.Top);
+                     EXPECT_EQ(button->Height(), content.Bottom - content.Top);
+                     left += button->Width();
+                   }
+                   EXPECT_EQ(w->SpeedButton6->Caption(), L"Find") << "captions come from the settings";
+                   EXPECT_EQ(w->SpeedButton1->Glyph().Width(), 16);
+                   EXPECT_EQ(w->ToolbarButtons[7], w->SpeedButton8) << "the Home button is entry 7";
+                   EXPECT_EQ(w->SpeedButton5->WaveClickIndex(), -1) << "no wave list: no click sound";
+                   EXPECT_NE(w->SpeedButton1->EffectSlot(), -1) << "each button holds an effect slot";
+                   // Status line: two panels of 350 hosting the labels.
+                   EXPECT_EQ(w->SkStatusBar1->Panels().Count(), 2);
+                   EXPECT_EQ(w->StPanel1->Left(), 3);
+                   EXPECT_EQ(w->StPanel2->Left(), 353);
+                   EXPECT_EQ(w->StPanel1->Width(), 346);
+                   EXPECT_FALSE(w->GroupBox1->Visible()) << "the search area starts hidden";
+                   PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+TEST_F(ViewerWindowTest, OnlyBackAndPrintStandSideBySideAndTheNavigationPageComesFirst) {
+  const std::vector<uint8_t> block =
+      Book(ToolbarConfig({{"tbBack", "eBack", "Back"}, {"tbPrint", "ePrint", "Print"}, {"tbAbout", "", ""}}));
+  scenario_.Run(block, host_,
+                {[&] {
+                   TForm1* w = Window(0);
+                   return w != nullptr && w->WebBrowser1->LocationURL() == Url("/navigation_bar/navigate.h");
+                 },
+                 [&] {
+                   TForm1* w = Window(0);
+                   EXPECT_EQ(w->SpeedButton8, nullptr) << "Home was removed";
+                   EXPECT_EQ(w->SpeedButton2, nullptr);
+                   EXPECT_EQ(w->ToolbarButtons[7], nullptr);
+                   const std::vector<TControl*> order = ToolbarOrder(w);
+                   EXPECT_EQ(order.size(), 3u);
+                   if (order.size() != 3) return true;
+                   EXPECT_EQ(order[0], w->SpeedButton7) << "About, present without caption";
+                   EXPECT_EQ(order[1], w->SpeedButton1);
+                   EXPECT_EQ(order[2], w->SpeedButton5);
+                   EXPECT_EQ(w->SpeedButton7->Caption(), L"");
+                   EXPECT_EQ(w->SpeedButton7->Width(), 50);
+                   EXPECT_EQ(w->SpeedButton7->Left(), w->SkPanel1->ContentRect().Left);
+                   EXPECT_EQ(w->SpeedButton1->Left(), w->SpeedButton7->Left() + 50);
+                   EXPECT_EQ(w->SpeedButton1->Width(), w->ToolbarButtonWidth(L"Back"));
+                   EXPECT_EQ(w->SpeedButton5->Left(), w->SpeedButton1->Left() + w->SpeedButton1->Width());
+                   // History reports for the removed Forward button change nothing.
+                   w->WebBrowser1->Navigate(Url("/second.htm"));
+                   return true;
+                 },
+                 [&] { return ShowsPage(Window(0), L"Second"); },
+                 [&] {
+                   TForm1* w = Window(0);
+                   EXPECT_TRUE(w->SpeedButton1->Enabled()) << "Back follows the history";
+                   // The About button works through a real click.
+                   Click(*w->SpeedButton7, 10, 10);
+                   return true;
+                 },
+                 [&] {
+                   TForm1* w = Window(0);
+                   if (w->WebBrowser1->LocationURL() != Url("/navigation_bar/about.h")) return false;
+                   PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+bool HasPrinter() {
+  DWORD needed = 0;
+  DWORD count = 0;
+  EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
+  return needed > 0;
+}
+
+// Dialog windows of this thread that are showing.
+std::vector<HWND> ShownDialogs() {
+  std::vector<HWND> dialogs;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+          reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&dialogs));
+  return dialogs;
+}
+
+TEST_F(ViewerWindowTest, PrintAppliesThePageSetupAndACancelledDialogPrintsNothing) {
+  const std::vector<uint8_t> block = Book(ToolbarConfig(kAllEntries));
+  int confirmed = 0;
+  int cancelled = 0;
+  int quietTicks = 0;
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   TForm1* w = Window(0);
+                   EXPECT_NE(w->WebBrowser1->PlainBrowser(), nullptr);
+                   if (w->WebBrowser1->PlainBrowser() == nullptr) return true;
+                   w->WebBrowser1->PrintOptions().Header = "stale header";
+                   confirmed = w->WebBrowser1->PlainBrowser()->PageSetup().Confirmed;
+                   // The print dialog is modal: the click is delivered by the
+                   // loop, and the next steps run inside the dialog's loop.
+                   PostClick(*w->SpeedButton5, 10, 10);
+                   return true;
+                 },
+                 [&] {
+                   // Cancel whatever the platform shows (the print dialog, or
+                   // its note that no printer is installed) until nothing
+                   // has shown for a while.
+                   const std::vector<HWND> dialogs = ShownDialogs();
+                   for (HWND dialog : dialogs) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                   cancelled += static_cast<int>(dialogs.size());
+                   quietTicks = dialogs.empty() ? quietTicks + 1 : 0;
+                   return cancelled > 0 && quietTicks > 25;
+                 },
+                 [&] {
+                   TForm1* w = Window(0);
+                   TPlainBrowser* plain = w->WebBrowser1->PlainBrowser();
+                   EXPECT_EQ(w->WebBrowser1->PrintOptions().Header, "") << "header and footer cleared";
+                   EXPECT_EQ(w->WebBrowser1->PrintOptions().Footer, "");
+                   if (HasPrinter()) {
+                     // The page setup was confirmed before the print dialog.
+                     EXPECT_EQ(plain->PageSetup().Confirmed, confirmed + 1);
+                     EXPECT_EQ(plain->PageSetup().Header, L"");
+                     EXPECT_FALSE(plain->PageSetup().Landscape);
+                   }
+                   EXPECT_EQ(plain->PrintCount(), 0) << "a cancelled dialog prints nothing";
+                   PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+TEST_F(ViewerWindowTest, SearchReportsProgressListsPagesAndOpensAResultHighlighted) {
+  const std::vector<uint8_t> block = SearchBook(ToolbarConfig(kAllEntries));
+  std::vector<std::wstring> progress;
+  std::string highlighted;
+  scenario_.Run(
+      block, host_,
+      {[&] { return ShowsPage(Window(0), L"Start"); },
+       [&] {
+         TForm1* w = Window(0);
+         Click(*w->SpeedButton6, 10, 10);  // shows the search area
+         EXPECT_TRUE(w->GroupBox1->Visible());
+         EXPECT_LT(w->WebBrowser1->Height(), 400) << "the browser gave room to the search area";
+         // An empty text: the message, nothing searched.
+         Click(*w->SpeedButton10, 5, 5);
+         EXPECT_EQ(w->StPanel2->Caption(), L"You have not specified text to find");
+         // The progress, as the status line shows it entry by entry.
+         auto previous = w->StPanel1->WindowProc;
+         w->StPanel1->WindowProc = [&progress, previous, label = w->StPanel1](TMessage& message) {
+           previous(message);
+           if (message.Msg == CM_TEXTCHANGED) progress.push_back(label->Caption());
+         };
+         Click(*w->LabeledEdit1, 5, 5);
+         TypeText(*w->LabeledEdit1, L"needle");
+         EXPECT_EQ(w->LabeledEdit1->Text(), L"needle");
+         Click(*w->SpeedButton10, 5, 5);
+         w->StPanel1->WindowProc = previous;
+         return true;
+       },
+       [&] {
+         TForm1* w = Window(0);
+         EXPECT_EQ(progress, (std::vector<std::wstring>{L"22 percent done", L"33 percent done", L"44 percent done",
+                                                         L"55 percent done", L"66 percent done", L"77 percent done",
+                                                         L"88 percent done", L"100 percent done"}));
+         EXPECT_EQ(Items(*w->ListBox1), (std::vector<std::wstring>{L"one.htm", L"three.htm", L"seven.htm"}));
+         // Showing results: the edit, the case flag and Search wait for Reset.
+         EXPECT_TRUE(w->GroupBox1->Enabled());
+         EXPECT_TRUE(w->ListBox1->Enabled());
+         EXPECT_FALSE(w->LabeledEdit1->Enabled());
+         EXPECT_FALSE(w->CheckBox1->Enabled());
+         EXPECT_FALSE(w->SpeedButton10->Enabled());
+         // A click on the second result opens it highlighted: asked of the
+         // server before the page completes, the page carries the spans.
+         Click(*w->ListBox1, 20, 16 + 8);
+         EXPECT_EQ(w->ListBox1->ItemIndex(), 1);
+         highlighted = Fetch("/three.htm");
+         return true;
+       },
+       [&] { return ShowsPage(Window(0), L"Three"); },
+       [&] {
+         TForm1* w = Window(0);
+         EXPECT_NE(highlighted.find("<span style=\"background:yellow;mso-highlight:yellow\">needle</span> loud"),
+                   std::string::npos)
+             << highlighted;
+         EXPECT_EQ(Fetch("/three.htm").find("<span"), std::string::npos) << "the completion cleared the highlight";
+         // Reset: the list empties, the controls come back, the text stays.
+         Click(*w->SpeedButton11, 5, 5);
+         EXPECT_TRUE(Items(*w->ListBox1).empty());
+         EXPECT_TRUE(w->LabeledEdit1->Enabled());
+         EXPECT_TRUE(w->CheckBox1->Enabled());
+         EXPECT_TRUE(w->SpeedButton10->Enabled());
+         EXPECT_EQ(w->LabeledEdit1->Text(), L"needle");
+         // Case-sensitive: only the loud page.
+         Click(*w->CheckBox1, 5, 5);
+         EXPECT_TRUE(w->CheckBox1->Checked());
+         Click(*w->SpeedButton10, 5, 5);
+         EXPECT_EQ(Items(*w->ListBox1), (std::vector<std::wstring>{L"one.htm", L"seven.htm"}));
+         // A result click, then a second window: its page completion clears
+         // the highlight for every window.
+         Click(*w->ListBox1, 20, 8);
+         w->Newwindow1_oldClick(w);
+         return true;
+       },
+       [&] { return Window(1) != nullptr && !BookManager->SearchState().HighlightActive; },
+       [&] {
+         EXPECT_EQ(Fetch("/one.htm").find("<span"), std::string::npos);
+         for (size_t i = 0; i < 2; ++i) PostMessageW(Window(i)->Handle(), WM_CLOSE, 0, 0);
+         return true;
+       }});
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+TEST_F(ViewerWindowTest, ClosingAWindowWhileItsSearchRunsClosesItAfterTheSearchStops) {
+  TArchiveBuilder builder;
+  builder.Add("config.ini", ToolbarConfig(kAllEntries));
+  builder.Add("index.htm", "<html><head><title>Start</title></head><body><p>Welcome</p></body></html>");
+  const std::string page(64 * 1024, 'x');
+  for (int i = 0; i < 400; ++i) builder.Add("p" + std::to_string(i) + ".htm", page + " needle", 1);
+  const std::vector<uint8_t> block = builder.Build();
+  bool closedWhileSearching = false;
+  int foundWhenClosed = 0;
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   TForm1* w = Window(0);
+                   Click(*w->SpeedButton6, 10, 10);
+                   Click(*w->LabeledEdit1, 5, 5);
+                   TypeText(*w->LabeledEdit1, L"needle");
+                   // The search runs when the loop delivers this click; the
+                   // scenario's timer fires between its entries and asks the
+                   // window to close.
+                   PostClick(*w->SpeedButton10, 5, 5);
+                   return true;
+                 },
+                 [&] {
+                   TForm1* w = Window(0);
+                   if (w == nullptr) return true;  // already gone: the close ran
+                   if (!w->Searching()) return false;
+                   closedWhileSearching = true;
+                   foundWhenClosed = w->ListBox1->Items().Count();
+                   PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_TRUE(closedWhileSearching) << "the search ended before the close could be asked";
+  EXPECT_LT(foundWhenClosed, 400);
+  EXPECT_EQ(ViewerWindows, nullptr);
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+}  // namespace
