@@ -219,6 +219,14 @@ TEST(PeResources, WhatCannotBeRewrittenSafelyIsRefused) {
   std::fill_n(full.begin() + static_cast<ptrdiff_t>(p.SectionHeader(2)), 40, 0xEE);
   refused(full, "no room for a resource section");
 
+  // A resource section whose data would start inside the headers: writing
+  // the new one there would overwrite them.
+  std::vector<uint8_t> overHeaders = rsrc.Bytes;
+  const size_t rsrcHeader = rsrc.SectionHeader(rsrc.SectionCount() - 2);
+  Set32(overHeaders, rsrcHeader + 16, 0);
+  Set32(overHeaders, rsrcHeader + 20, 0);
+  refused(overHeaders, "overlap its headers");
+
   std::vector<uint8_t> outside = p.Bytes;
   Set32(outside, p.SectionHeader(1) + 16, 0x10000);
   refused(outside, "lies outside the file");

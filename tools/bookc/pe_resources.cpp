@@ -363,6 +363,9 @@ std::vector<uint8_t> ReplacePeResources(std::span<const uint8_t> image, const st
     baseRva = static_cast<uint32_t>(AlignUp(sections.back().VirtualEnd(), layout.SectionAlignment));
     baseRaw = static_cast<uint32_t>(AlignUp(fileEnd, layout.FileAlignment));
   }
+  // The new section is written from baseRaw on: it must not reach back
+  // into the headers (a section whose data claims to start inside them).
+  if (baseRaw < layout.SizeOfHeaders) throw EPeError("The program's sections overlap its headers");
   // Everything that stays lies before the new section in the file.
   for (int i = 0; i < position; ++i) {
     const TSection& s = sections[static_cast<size_t>(i)];
