@@ -11,17 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "lifetime/book_files.h"
 #include "lifetime/show_ebook.h"
 #include "forms/forms.h"
 #include "server/ebook_manager.h"
 #include "viewer/viewer_form.h"
 
-// A valid icon file: one 32 x 32 image with 32-bit pixels.
-std::string IconFile();
-std::string Hex(const std::string& bytes);
-// A 24-bit bitmap file of width × height filled with one colour
-// (0x00RRGGBB): a toolbar glyph.
-std::string GlyphFile(int width, int height, uint32_t colour = 0x00C08040);
 // A config.ini with the test book's title, start page and icon, the given
 // [params] lines, and a toolbar of Back (and Home unless home is false),
 // both with a 16 × 16 glyph.
