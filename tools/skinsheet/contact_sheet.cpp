@@ -1,5 +1,7 @@
 #include "contact_sheet.h"
 
+#include "control_sheet.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -36,7 +38,7 @@ using TPainter = std::function<void(TskTheme& theme, TCanvas& canvas, const TRec
 class TSheet {
  public:
   explicit TSheet(TskTheme& theme) : theme_(theme) {
-    sheet_.SetSize(kSheetWidth, 2400);
+    sheet_.SetSize(kSheetWidth, 3200);
     sheet_.Fill(kSheetBackground);
     canvas_.SetHandle(sheet_.DC());
     canvas_.Font().SetName(L"Tahoma");
@@ -84,6 +86,16 @@ class TSheet {
     canvas_.TextOut(x_ + (cellWidth - labelWidth) / 2, y_ + height + 2, label);
     x_ += cellWidth + kCellGap;
     rowHeight_ = std::max(rowHeight_, height + kLabelHeight + 4);
+  }
+
+  // A picture painted elsewhere, with its label under it, on a row of its
+  // own.
+  void Picture(const TskBitmap& picture, const std::wstring& label) {
+    NewRow();
+    picture.DrawOnto(sheet_, x_, y_);
+    GdiFlush();
+    canvas_.TextOut(x_, y_ + picture.Height() + 2, label);
+    rowHeight_ = picture.Height() + kLabelHeight + 4;
   }
 
   void NewRow() {
@@ -424,6 +436,8 @@ int WriteContactSheet(const std::string& fileName) {
   {
     TSheet sheet(*theme);
     PaintSheet(sheet);
+    sheet.Heading(L"Themed controls");
+    for (const TControlShot& shot : ControlShots()) sheet.Picture(*shot.Picture, shot.Label);
     png = sheet.Png();
   }
   WriteWholeFile(fileName, png);
