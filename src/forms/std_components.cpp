@@ -16,17 +16,31 @@ TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
   AdjustBounds();
 }
 
-UINT TLabel::TextFlags() const {
+UINT LabelTextFlags(TAlignment alignment, bool wordWrap, bool showAccelChar) {
   UINT flags = DT_EXPANDTABS;
-  flags |= wordWrap_ ? DT_WORDBREAK : 0;
-  switch (alignment_) {
+  flags |= wordWrap ? DT_WORDBREAK : 0;
+  switch (alignment) {
     case taLeftJustify: flags |= DT_LEFT; break;
     case taRightJustify: flags |= DT_RIGHT; break;
     case taCenter: flags |= DT_CENTER; break;
   }
-  if (!showAccelChar_) flags |= DT_NOPREFIX;
+  if (!showAccelChar) flags |= DT_NOPREFIX;
   return flags;
 }
+
+TSize MeasureLabelText(const std::wstring& text, HFONT font, UINT flags, int wrapWidth) {
+  HDC dc = GetDC(nullptr);
+  if (dc == nullptr) return TSize{};
+  RECT r{0, 0, (flags & DT_WORDBREAK) != 0 ? wrapWidth : 0, 0};
+  {
+    const TSelectObject selectFont(dc, font);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT);
+  }
+  ReleaseDC(nullptr, dc);
+  return TSize{r.right, r.bottom};
+}
+
+UINT TLabel::TextFlags() const { return LabelTextFlags(alignment_, wordWrap_, showAccelChar_); }
 
 void TLabel::SetAlignment(TAlignment alignment) {
   if (alignment == alignment_) return;
@@ -65,17 +79,10 @@ void TLabel::AdjustBounds() {
   if (!autoSize_ || IsLoading() || IsDestroying()) return;
   std::wstring text = Caption();
   if (text.empty() || (showAccelChar_ && text == L"&")) text += L' ';
-  HDC dc = GetDC(nullptr);
-  if (dc == nullptr) return;
-  RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
-  {
-    const TSelectObject selectFont(dc, Font().Handle());
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
-  }
-  ReleaseDC(nullptr, dc);
+  const TSize size = MeasureLabelText(text, Font().Handle(), TextFlags(), Width());
   int left = Left();
-  if (alignment_ == taRightJustify) left += Width() - r.right;
-  SetBounds(left, Top(), r.right, r.bottom);
+  if (alignment_ == taRightJustify) left += Width() - size.Width;
+  SetBounds(left, Top(), size.Width, size.Height);
 }
 
 void TLabel::Paint() {

@@ -17,6 +17,12 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // A caption painted by its parent. With AutoSize the label takes the size
 // of its text (a right-aligned label keeps its right edge); an empty caption
 // is measured as one space, so the label keeps the height of a line.
+// The text-format flags of a label's caption.
+UINT LabelTextFlags(TAlignment alignment, bool wordWrap, bool showAccelChar);
+// The size text takes in font with the label's flags; a wrapping label
+// measures within wrapWidth, others on one line.
+TSize MeasureLabelText(const std::wstring& text, HFONT font, UINT flags, int wrapWidth);
+
 class TLabel : public TGraphicControl {
  public:
   explicit TLabel(TComponent* owner);

@@ -11,17 +11,7 @@ TSkLabel::TSkLabel(TComponent* owner) : TSkGraphicControl(owner) {
   AdjustBounds();
 }
 
-UINT TSkLabel::TextFlags() const {
-  UINT flags = DT_EXPANDTABS;
-  flags |= wordWrap_ ? DT_WORDBREAK : 0;
-  switch (alignment_) {
-    case taLeftJustify: flags |= DT_LEFT; break;
-    case taRightJustify: flags |= DT_RIGHT; break;
-    case taCenter: flags |= DT_CENTER; break;
-  }
-  if (!showAccelChar_) flags |= DT_NOPREFIX;
-  return flags;
-}
+UINT TSkLabel::TextFlags() const { return LabelTextFlags(alignment_, wordWrap_, showAccelChar_); }
 
 void TSkLabel::SetAlignment(TAlignment value) {
   if (alignment_ == value) return;
@@ -87,18 +77,11 @@ void TSkLabel::AdjustBounds() {
   if (text.empty() || (showAccelChar_ && text == L"&")) text = L" ";
   TFont font;
   ChooseFont(font);
-  HDC dc = GetDC(nullptr);
-  if (dc == nullptr) return;
-  RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
-  {
-    const TSelectObject selectFont(dc, font.Handle());
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
-  }
-  ReleaseDC(nullptr, dc);
+  const TSize size = MeasureLabelText(text, font.Handle(), TextFlags(), Width());
   int left = Left();
   // A right-aligned label grows and shrinks to the left.
-  if (alignment_ == taRightJustify) left += Width() - r.right;
-  SetBounds(left, Top(), r.right, r.bottom);
+  if (alignment_ == taRightJustify) left += Width() - size.Width;
+  SetBounds(left, Top(), size.Width, size.Height);
 }
 
 void TSkLabel::PaintContent(TCanvas& canvas) {
