@@ -50,7 +50,11 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 mkdir book
-printf '[params]\r\ntitle=Host Test Book\r\nstart=index.htm\r\nResolution=640x480\r\n[Toolbar]\r\ntbRegister=00\r\n' > book/config.ini
+# The Home button with the sample's glyph (beside the icon), so that the
+# first page is the start page.
+glyph="$(dirname "$icon")/glyphs/home.bmp"
+printf '[params]\r\ntitle=Host Test Book\r\nstart=index.htm\r\nResolution=640x480\r\n[Toolbar]\r\ntbRegister=%s\r\n' \
+  "$(od -An -v -tx1 "$glyph" | tr -d ' \n')" > book/config.ini
 printf '[Icon]\r\nBitmap=%s\r\n' "$(od -An -v -tx1 "$icon" | tr -d ' \n')" >> book/config.ini
 printf '<html><head><title>Host start</title></head><body><p>Served from the e-book</p></body></html>' > book/index.htm
 

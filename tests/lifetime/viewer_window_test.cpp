@@ -194,20 +194,19 @@ bool HasPrinter() {
   return needed > 0;
 }
 
+BOOL CALLBACK CollectShownDialog(HWND window, LPARAM data) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+    reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+  }
+  return TRUE;
+}
+
 // Dialog windows of this thread that are showing.
 std::vector<HWND> ShownDialogs() {
   std::vector<HWND> dialogs;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-          reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&dialogs));
+  EnumThreadWindows(GetCurrentThreadId(), &CollectShownDialog, reinterpret_cast<LPARAM>(&dialogs));
   return dialogs;
 }
 
