@@ -135,6 +135,8 @@ TEST_F(ViewerWindowTest, ToolbarHoldsTheEightButtonsInStoredOrderSizedByTheirCap
                    EXPECT_EQ(w->StPanel2->Left(), 353);
                    EXPECT_EQ(w->StPanel1->Width(), 346);
                    EXPECT_FALSE(w->GroupBox1->Visible()) << "the search area starts hidden";
+                   EXPECT_LT(w->CheckBox1->BoxRect().Left, w->CheckBox1->CaptionRect().Left)
+                       << "the case check box stands left of its caption";
                    PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
                    return true;
                  }});

@@ -524,14 +524,14 @@ TSize TSkCheckBox::BoxSize() const {
 TRect TSkCheckBox::BoxRect() const {
   const TSize size = BoxSize();
   const int top = (Height() - size.Height) / 2;
-  const int left = alignment_ == kalRightJustify ? 0 : Width() - size.Width;
+  const int left = alignment_ == kalLeftJustify ? 0 : Width() - size.Width;
   return TRect{left, top, left + size.Width, top + size.Height};
 }
 
 TRect TSkCheckBox::CaptionRect() const {
   const TRect box = BoxRect();
   // Never inverted when the control is narrower than box and spacing.
-  if (alignment_ == kalRightJustify) {
+  if (alignment_ == kalLeftJustify) {
     const int left = box.Right + spacing_;
     return TRect{left, 0, std::max(Width(), left), Height()};
   }
@@ -551,7 +551,7 @@ void TSkCheckBox::PaintContent(TCanvas& canvas) {
   const TRect bounds{0, 0, Width(), Height()};
   const TRect box = BoxRect();
   const TRect caption = CaptionRect();
-  const UINT format = DT_VCENTER | LineFormat(wordWrap_) | (alignment_ == kalRightJustify ? DT_LEFT : DT_RIGHT);
+  const UINT format = DT_VCENTER | LineFormat(wordWrap_) | (alignment_ == kalLeftJustify ? DT_LEFT : DT_RIGHT);
   const bool themed = Themed();
   TskTheme* theme = themed ? Theme() : nullptr;
 
@@ -611,7 +611,7 @@ void TSkCheckBox::PaintContent(TCanvas& canvas) {
       const int width = measured.right - measured.left;
       const int height = measured.bottom - measured.top;
       const int top = caption.Top + (static_cast<int>(RectHeight(caption)) - height) / 2;
-      const int left = alignment_ == kalRightJustify ? caption.Left : caption.Right - width;
+      const int left = alignment_ == kalLeftJustify ? caption.Left : caption.Right - width;
       RECT focus{left - 1, top - 1, left + width + 1, top + height + 1};
       SetTextColor(dc, RGB(0, 0, 0));
       SetBkColor(dc, RGB(255, 255, 255));

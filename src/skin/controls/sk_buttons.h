@@ -158,9 +158,9 @@ class TSkCheckBox : public TSkPressControl {
   // Whether the cycle passes through the mixed state.
   bool AllowGrayed() const { return allowGrayed_; }
   void SetAllowGrayed(bool value) { allowGrayed_ = value; }
-  // kalRightJustify: the caption right of the box (the box at the left
-  // edge); kalLeftJustify: the caption left of the box (the box at the
-  // right edge).
+  // kalLeftJustify: the box at the left edge, the caption right of it (the
+  // viewer's case check box); kalRightJustify: the box at the right edge,
+  // the caption left of it.
   TSkLeftRight Alignment() const { return alignment_; }
   void SetAlignment(TSkLeftRight value);
   // The caption breaks into lines that fit beside the box.
@@ -196,7 +196,7 @@ class TSkCheckBox : public TSkPressControl {
 
   TSkCheckBoxState state_ = kcbsUnChecked;
   bool allowGrayed_ = false;
-  TSkLeftRight alignment_ = kalRightJustify;
+  TSkLeftRight alignment_ = kalLeftJustify;
   int spacing_ = 5;
   bool transparent_ = true;
   bool wordWrap_ = false;

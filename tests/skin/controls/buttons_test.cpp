@@ -507,7 +507,7 @@ TEST_F(ButtonsTest, ClassicCheckBoxDrawsTheStateThePressAndTheBoxSide) {
   box->SetCaption(L"");
 
   // Box on the right, the caption left of it.
-  box->SetAlignment(kalLeftJustify);
+  box->SetAlignment(kalRightJustify);
   EXPECT_EQ(box->BoxRect(), (TRect{85, 3, 98, 16}));
   EXPECT_EQ(box->CaptionRect(), (TRect{0, 0, 80, 20}));
   auto pixels = RenderControl(*box);
