@@ -8,6 +8,7 @@
 #include "browser/embedded_wb.h"
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
+#include "runtime/scope_exit.h"
 #include "server/book_search.h"
 #include "server/ebook_manager.h"
 #include "skin/controls/sk_buttons.h"
@@ -406,7 +407,7 @@ void TForm1::SpeedButton5Click(TObject*) {
 void TForm1::SpeedButton6Click(TObject*) { GroupBox1->SetVisible(!GroupBox1->Visible()); }
 
 // The search runs here, on the window thread, one archive entry at a time;
-// the window processes its messages after each entry so that it stays
+// the window processes its messages between entries so that it stays
 // usable and the progress is drawn.
 void TForm1::SpeedButton10Click(TObject*) {
   if (searching_) return;
@@ -419,6 +420,12 @@ void TForm1::SpeedButton10Click(TObject*) {
 
   searching_ = true;
   closeAfterSearch_ = false;
+  // A failure that ends the search early leaves the area usable again.
+  const TScopeExit failed([this] {
+    if (!searching_) return;
+    searching_ = false;
+    GroupBox1->SetEnabled(true);
+  });
   ListBox1->Items().Clear();
   Application->ProcessMessages();
   GroupBox1->SetEnabled(false);
@@ -441,6 +448,7 @@ void TForm1::SpeedButton10Click(TObject*) {
   }
   searching_ = false;
   GroupBox1->SetEnabled(true);
+  // Showing results: a new search needs Reset first.
   LabeledEdit1->SetEnabled(false);
   CheckBox1->SetEnabled(false);
   SpeedButton10->SetEnabled(false);
