@@ -18,6 +18,7 @@
 #include "skin/controls/sk_label.h"
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_status_bar.h"
+#include "skin/menus/sk_menus.h"
 #include "skin/sk_engine.h"
 
 std::unique_ptr<TViewerWindowList> ViewerWindows;
@@ -95,6 +96,7 @@ void TForm1::CreateStoredLayout() {
   WebBrowser1->OnCloseQuery = [this](TObject* sender, bool& canClose) { WebBrowser1CloseQuery(sender, canClose); };
 
   CreateSearchArea();
+  CreateMenuBar();
   CreateToolbar();
   CreateStatusBar();
 
@@ -208,6 +210,64 @@ void TForm1::CreateSearchArea() {
   SpeedButton11->FontOptions().SetSizeDelta(-1);
   SpeedButton11->SetTabOrder(4);
   SpeedButton11->OnClick = [this](TObject* sender) { SpeedButton11Click(sender); };
+}
+
+// The menu bar above the toolbar with its one menu "eBook".
+void TForm1::CreateMenuBar() {
+  SkMenuBar1 = CreateComponent<TSkMenuBar>(this);
+  SkMenuBar1->SetName("SkMenuBar1");
+  SkMenuBar1->SetParent(this);
+  SkMenuBar1->SetBounds(0, 0, kDesignClientWidth, kToolbarTop);
+  SkMenuBar1->SetAlign(alTop);
+  SkMenuBar1->SetAutoSize(true);
+  SkMenuBar1->SetPerformance(qvpNoBuffer);
+  SkMenuBar1->SetThemeObject("default");
+  SkMenuBar1->PopupMenuOptions().Animation().SetEffectKind(kRandomEffectName);
+  SkMenuBar1->PopupMenuOptions().Animation().SetEnabled(false);
+
+  struct TStoredItem {
+    TSkItem* TForm1::*Field;
+    const char* Name;
+    const wchar_t* Caption;
+    void (TForm1::*Command)(TObject*);
+  };
+  static constexpr TStoredItem kStored[] = {
+      {&TForm1::Newwindow1, "Newwindow1", L"New window", &TForm1::Newwindow1_oldClick},
+      {&TForm1::N2, "N2", L"-", nullptr},
+      {&TForm1::Showstartpage1, "Showstartpage1", L"Show start page", &TForm1::Navigationpage1Click},
+      {&TForm1::N1, "N1", L"-", nullptr},
+      {&TForm1::Close1, "Close1", L"Close", &TForm1::Close1_oldClick},
+  };
+  eBook1 = CreateComponent<TSkItem>(this);
+  eBook1->SetName("eBook1");
+  eBook1->SetCaption(L"eBook");
+  SkMenuBar1->Items()->Add(eBook1);
+  for (const TStoredItem& stored : kStored) {
+    auto* item = CreateComponent<TSkItem>(this);
+    this->*stored.Field = item;
+    item->SetName(stored.Name);
+    item->SetCaption(stored.Caption);
+    if (stored.Command != nullptr) {
+      const auto command = stored.Command;
+      item->OnClick = [this, command](TObject* sender) { (this->*command)(sender); };
+    }
+    eBook1->Add(item);
+  }
+  // Alt plus a menu letter opens the menu even while the focus is in the
+  // browser, whose windows the framework's dialog-character path never sees.
+  auto previous = OnShortCut;
+  OnShortCut = [this, previous](const MSG& message, bool& handled) {
+    if (previous) previous(message, handled);
+    if (handled || SkMenuBar1 == nullptr) return;
+    if (message.message == WM_SYSKEYDOWN && (message.lParam & (1 << 29)) != 0) {
+      const auto character = static_cast<wchar_t>(MapVirtualKeyW(static_cast<UINT>(message.wParam), MAPVK_VK_TO_CHAR));
+      if (character != 0 && SkMenuBar1->Perform(CM_DIALOGCHAR, character) != 0) {
+        handled = true;
+        return;
+      }
+    }
+    handled = SkMenuBar1->IsShortCut(message);
+  };
 }
 
 // The toolbar: eight animated buttons side by side from the left, in the

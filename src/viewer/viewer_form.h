@@ -29,6 +29,8 @@ class TSkGroupBox;
 class TSkLabel;
 class TSkLabeledEdit;
 class TSkListBox;
+class TSkItem;
+class TSkMenuBar;
 class TSkPanel;
 class TSkStatusBar;
 class TSkThemeList;
@@ -65,6 +67,14 @@ class TForm1 : public TForm {
   TSkListBox* ListBox1 = nullptr;          // the pages found
   TSkButton* SpeedButton11 = nullptr;      // Reset and new Search
   TSkPanel* SkPanel1 = nullptr;            // the toolbar
+  // The menu bar and its "eBook" menu.
+  TSkMenuBar* SkMenuBar1 = nullptr;
+  TSkItem* eBook1 = nullptr;
+  TSkItem* Newwindow1 = nullptr;
+  TSkItem* N2 = nullptr;
+  TSkItem* Showstartpage1 = nullptr;
+  TSkItem* N1 = nullptr;
+  TSkItem* Close1 = nullptr;
   TSkStatusBar* SkStatusBar1 = nullptr;
   TLabel* StPanel1 = nullptr;  // left part of the status line: page title, search progress
   TLabel* StPanel2 = nullptr;  // right part of the status line: search results
@@ -130,6 +140,7 @@ class TForm1 : public TForm {
   void CreateStoredLayout();
   void CreateSearchArea();
   void CreateToolbar();
+  void CreateMenuBar();
   void CreateStatusBar();
 
   bool searching_ = false;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "runtime/scope_exit.h"
+#include "skin/menus/sk_menus.h"
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
 
@@ -606,6 +607,48 @@ void TSkEdit::MouseMove(TShiftState shift, int x, int y) {
 void TSkEdit::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbLeft) selecting_ = false;
   TSkControl::MouseUp(button, shift, x, y);
+  if (button == mbRight) {
+    const TPoint screen = ClientToScreen(TPoint{x, y});
+    ShowContextMenu(screen.X, screen.Y);
+  }
+}
+
+void TSkEdit::ShowContextMenu(int x, int y) {
+  if (contextMenu_ == nullptr) {
+    // Built at first use: most edits are never right-clicked.
+    contextMenu_ = CreateComponent<TSkPopupMenu>(this);
+    struct TEntry {
+      const wchar_t* Caption;
+      void (TSkEdit::*Command)();
+    };
+    static constexpr TEntry kEntries[] = {
+        {L"Undo", &TSkEdit::Undo},         {L"-", nullptr},
+        {L"Cut", &TSkEdit::CutToClipboard}, {L"Copy", &TSkEdit::CopyToClipboard},
+        {L"Paste", &TSkEdit::PasteFromClipboard}, {L"Delete", &TSkEdit::ClearSelection},
+        {L"-", nullptr},                   {L"Select All", &TSkEdit::SelectAll},
+    };
+    for (const TEntry& entry : kEntries) {
+      auto* item = CreateComponent<TSkItem>(contextMenu_);
+      item->SetCaption(entry.Caption);
+      if (entry.Command != nullptr) {
+        const auto command = entry.Command;
+        item->OnClick = [this, command](TObject*) { (this->*command)(); };
+      }
+      contextMenu_->Items()->Add(item);
+    }
+  }
+  const int length = static_cast<int>(Text().size());
+  const bool selected = SelLength() > 0;
+  const bool plain = passwordKind_ == pkNone;
+  TSkItem* items = contextMenu_->Items();
+  items->Items(0)->SetEnabled(CanUndo() && !readOnly_);
+  items->Items(2)->SetEnabled(selected && plain && !readOnly_);
+  items->Items(3)->SetEnabled(selected && plain);
+  items->Items(4)->SetEnabled(IsClipboardFormatAvailable(CF_UNICODETEXT) && !readOnly_);
+  items->Items(5)->SetEnabled(selected && !readOnly_);
+  items->Items(7)->SetEnabled(SelLength() < length);
+  contextMenu_->PopupMenuOptions().Assign(contextMenuOptions_);
+  contextMenu_->Popup(x, y);
 }
 
 void TSkEdit::FocusChanged(bool focused) {

@@ -7,7 +7,8 @@
 // It keeps a caret (the platform caret, while focused), a selection between
 // an anchor and the caret, and an undo stack of edit actions.
 //
-// A right click does nothing yet: the edit has no context menu of its own.
+// A right click opens the edit's own skinned pop-up menu (Undo, Cut, Copy,
+// Paste, Delete, Select All), enabled for the edit's present state.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,7 @@
 #include "forms/std_components.h"
 #include "skin/controls/sk_controls.h"
 #include "skin/controls/sk_label.h"
+#include "skin/menus/sk_menus.h"
 
 enum TSkEditCharCase : uint8_t { ecNormal, ecUpperCase, ecLowerCase };
 // How a password edit shows its characters: not hidden, as "*", as "●".
@@ -56,6 +58,12 @@ class TSkEdit : public TSkControl {
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool value);
   TSkFontOptions& FontOptions() { return fontOptions_; }
+  // The look of the right-click menu.
+  TSkPopupMenuOptions& ContextMenuOptions() { return contextMenuOptions_; }
+  // Opens the right-click menu at a screen point (returns when it closed).
+  void ShowContextMenu(int x, int y);
+  // The right-click menu once it was built (nullptr before).
+  TSkPopupMenu* ContextMenu() const { return contextMenu_; }
 
   // Selection: SelStart and SelLength describe it whatever its direction;
   // the caret is at its moving end.
@@ -159,6 +167,8 @@ class TSkEdit : public TSkControl {
   bool hideSelection_ = true;
   bool autoSize_ = true;
   TSkFontOptions fontOptions_;
+  TSkPopupMenuOptions contextMenuOptions_;
+  TSkPopupMenu* contextMenu_ = nullptr;  // owned through the component list
 
   int anchor_ = 0;
   int caret_ = 0;

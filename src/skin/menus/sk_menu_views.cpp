@@ -1,0 +1,923 @@
+#include "skin/menus/sk_menu_views.h"
+
+#include <algorithm>
+
+#include "forms/forms.h"
+#include "runtime/scope_exit.h"
+#include "skin/core/sk_gdi_guards.h"
+#include "skin/core/sk_utils.h"
+#include "skin/core/sk_winapi.h"
+
+namespace {
+
+constexpr UINT_PTR kScrollTimerId = 1;
+constexpr int kRestStep = 50;       // ms per tick of the loop's thread timer
+constexpr int kRestOpen = 500;      // resting this long opens the selected submenu
+constexpr int kScrollInterval = 100;
+constexpr int kArrowBand = 10;      // height of a scrolled pop-up's arrow bands
+constexpr int kImageColumn = 22;
+constexpr int kSeparatorHeight = 15;
+
+// Capture shared by nested loops: the outermost loop takes it.
+int captureCount = 0;
+HWND captureWindow = nullptr;
+TSkItemView* innermost = nullptr;
+
+POINT ScreenPointOf(const MSG& message) {
+  POINT point{static_cast<short>(LOWORD(message.lParam)), static_cast<short>(HIWORD(message.lParam))};
+  if (message.hwnd != nullptr) ClientToScreen(message.hwnd, &point);
+  return point;
+}
+
+POINT ToClient(HWND window, POINT screen) {
+  ScreenToClient(window, &screen);
+  return screen;
+}
+
+bool IsMouseButtonMessage(UINT msg) {
+  return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
+}
+
+bool IsDoubleClick(UINT msg) {
+  return msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+}
+
+void PostKey(HWND window, WORD key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
+
+std::wstring StripAccelerator(const std::wstring& caption) {
+  std::wstring text;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
+    text += caption[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+TFont& MenuFont() {
+  static TFont font;
+  static const bool initialised = [] {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+      font.SetName(metrics.lfMenuFont.lfFaceName);
+      font.SetHeight(metrics.lfMenuFont.lfHeight);
+    }
+    font.SetColor(clMenuText);
+    return true;
+  }();
+  (void)initialised;
+  return font;
+}
+
+int MenuItemHeight() { return std::max(GetSystemMetrics(SM_CYMENU), 16); }
+
+// ---- TSkItemView -----------------------------------------------------------
+
+TSkItemView::TSkItemView(TSkItem* item, bool horizontal) : item_(item), horizontal_(horizontal) {}
+
+TSkItemView::~TSkItemView() {
+  StopScrollTimer();
+  if (innermost == this) innermost = outerInnermost_;
+}
+
+TSkItemView* TSkItemView::Innermost() { return innermost; }
+
+bool TSkItemView::IsScrolledView() const { return !horizontal_ && item_->Scrolled() && item_->ScrollCount() > 0; }
+
+bool TSkItemView::ThemeDefinesMenu() const { return DefinesMenuObject(Kind(), item_->ThemeObject, nullptr); }
+
+void TSkItemView::ChooseFont(TCanvas& canvas, TSkItem* child, bool selected) {
+  if (ThemeDefinesMenu()) {
+    int index = horizontal_ ? fiMenuItemTextNormal : fiPopupMenuItemTextNormal;
+    if (child != nullptr && !child->Enabled()) {
+      index = horizontal_ ? fiMenuItemTextDisabled : fiPopupMenuItemTextDisabled;
+    } else if (selected) {
+      index = horizontal_ ? fiMenuItemTextSelected : fiPopupMenuItemTextSelected;
+    }
+    canvas.Font().Assign(ThemeOf(nullptr)->Fonts().FontFor(index, item_->ThemeObject));
+  } else {
+    canvas.Font().Assign(MenuFont());
+    canvas.Font().SetColor(selected ? clHighlightText : clMenuText);
+  }
+}
+
+TSize TSkItemView::MeasureItem(TCanvas& canvas, TSkItem* child) {
+  TImageList* images = child->EffectiveImages();
+  const bool hasImage = images != nullptr && child->ImageIndex() >= 0;
+  const int imageColumn = images != nullptr && images->Width() > MenuItemHeight() ? images->Width() + 6 : kImageColumn;
+  ChooseFont(canvas, child, false);
+  const int textWidth = canvas.TextWidth(StripAccelerator(child->Caption()));
+  int height = MenuItemHeight();
+  if (images != nullptr) height = std::max(height, images->Height());
+  if (horizontal_) return TSize{textWidth + 12 + (hasImage ? imageColumn : 0), height};
+  if (child->IsSeparator()) return TSize{textWidth + imageColumn + 42, kSeparatorHeight};
+  const std::wstring shortCut = ShortCutToText(child->ShortCut());
+  const int shortCutWidth = shortCut.empty() ? 0 : canvas.TextWidth(shortCut);
+  return TSize{textWidth + imageColumn + 42 + shortCutWidth, height};
+}
+
+void TSkItemView::Layout() {
+  HDC screen = GetDC(nullptr);
+  const TScopeExit releaseScreen([screen] { ReleaseDC(nullptr, screen); });
+  TSkBorrowedCanvas canvas(screen);
+  for (int i = 0; i < item_->Count(); ++i) item_->Items(i)->ItemRect = TRect{0, 0, 0, 0};
+  std::vector<std::pair<TSkItem*, TSize>> shown;
+  const int count = item_->Count();
+  const bool scrolled = IsScrolledView();
+  if (scrolled) item_->FirstVisible = std::clamp(item_->FirstVisible, 0, std::max(0, count - 1));
+  for (int i = scrolled ? item_->FirstVisible : 0; i < count; ++i) {
+    TSkItem* child = item_->Items(i);
+    if (!child->Visible()) continue;
+    if (scrolled && static_cast<int>(shown.size()) >= item_->ScrollCount()) break;
+    shown.emplace_back(child, MeasureItem(canvas, child));
+  }
+  int across = 0;  // widest (pop-up) or highest (bar)
+  for (auto& [child, size] : shown) across = std::max(across, horizontal_ ? size.Height : size.Width);
+  int position = horizontal_ ? origin_.X : origin_.Y + (scrolled ? kArrowBand : 0);
+  for (auto& [child, size] : shown) {
+    if (horizontal_) {
+      child->ItemRect = TRect{position, origin_.Y, position + size.Width, origin_.Y + across};
+      position += size.Width;
+    } else {
+      child->ItemRect = TRect{origin_.X, position, origin_.X + across, position + size.Height};
+      position += size.Height;
+    }
+  }
+  if (horizontal_) {
+    contentSize_ = TSize{position - origin_.X, across};
+  } else {
+    contentSize_ = TSize{across, position - origin_.Y + (scrolled ? kArrowBand : 0)};
+  }
+  ApplyContentSize(contentSize_);
+}
+
+TSkItem* TSkItemView::ItemAt(POINT clientPoint) const {
+  for (int i = 0; i < item_->Count(); ++i) {
+    TSkItem* child = item_->Items(i);
+    if (child->Visible() && !IsRectEmpty(child->ItemRect) &&
+        PointInRect(child->ItemRect, clientPoint.x, clientPoint.y)) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+int TSkItemView::ScrollBandAt(POINT clientPoint) const {
+  if (!IsScrolledView()) return 0;
+  const int top = origin_.Y;
+  const int bottom = origin_.Y + contentSize_.Height;
+  if (clientPoint.x < origin_.X || clientPoint.x >= origin_.X + contentSize_.Width) return 0;
+  if (clientPoint.y >= top && clientPoint.y < top + kArrowBand) return 1;
+  if (clientPoint.y >= bottom - kArrowBand && clientPoint.y < bottom) return 2;
+  return 0;
+}
+
+void TSkItemView::RepaintAll() {
+  if (Window() != nullptr) InvalidateRect(Window(), nullptr, FALSE);
+}
+
+void TSkItemView::RepaintItem(TSkItem* item) {
+  if (item == nullptr || Window() == nullptr) return;
+  if (IsRectEmpty(item->ItemRect)) return;
+  const RECT rect = ToRECT(item->ItemRect);
+  InvalidateRect(Window(), &rect, FALSE);
+}
+
+void TSkItemView::RepaintScrollArrow(int arrow) {
+  if (Window() == nullptr || arrow == 0) return;
+  const int top = arrow == 1 ? origin_.Y : origin_.Y + contentSize_.Height - kArrowBand;
+  const RECT rect{origin_.X, top, origin_.X + contentSize_.Width, top + kArrowBand};
+  InvalidateRect(Window(), &rect, FALSE);
+}
+
+void TSkItemView::Select(TSkItem* item) {
+  if (selected_ == item) return;
+  TSkItem* previous = selected_;
+  selected_ = item;
+  RepaintItem(previous);
+  RepaintItem(item);
+}
+
+void TSkItemView::FollowSelection(int index, bool forward, bool wrapped) {
+  if (!IsScrolledView()) return;
+  const int count = item_->Count();
+  const int window = item_->ScrollCount();
+  const int first = item_->FirstVisible;
+  int newFirst = first;
+  if (forward) {
+    if (index == 0) {
+      newFirst = 0;
+    } else if (index >= first + window) {
+      newFirst = index - window + 1;
+    }
+  } else if (wrapped) {
+    newFirst = std::max(0, count - window);
+  } else if (index < first) {
+    newFirst = index;
+  }
+  if (newFirst != first) {
+    item_->FirstVisible = newFirst;
+    Layout();
+    RepaintAll();
+  }
+}
+
+void TSkItemView::SelectNext() {
+  const int count = item_->Count();
+  if (count == 0) return;
+  const int start = selected_ != nullptr ? item_->IndexOf(selected_) : -1;
+  int index = start;
+  // At most one full round: a menu with nothing selectable keeps its
+  // selection instead of spinning.
+  for (int step = 0; step < count; ++step) {
+    index = (index + 1) % count;
+    TSkItem* candidate = item_->Items(index);
+    if (!candidate->Visible() || candidate->IsSeparator()) continue;
+    if (candidate == selected_) return;
+    FollowSelection(index, true, index <= start);
+    Select(candidate);
+    if (submenuOpen_ || reopen_) {
+      reopen_ = false;
+      OpenSelected();
+    }
+    return;
+  }
+}
+
+void TSkItemView::SelectPrevious() {
+  const int count = item_->Count();
+  if (count == 0) return;
+  const int start = selected_ != nullptr ? item_->IndexOf(selected_) : count;
+  int index = start;
+  for (int step = 0; step < count; ++step) {
+    index = (index - 1 + count) % count;
+    TSkItem* candidate = item_->Items(index);
+    if (!candidate->Visible() || candidate->IsSeparator()) continue;
+    if (candidate == selected_) return;
+    FollowSelection(index, false, index >= start);
+    Select(candidate);
+    if (submenuOpen_ || reopen_) {
+      reopen_ = false;
+      OpenSelected();
+    }
+    return;
+  }
+}
+
+void TSkItemView::OpenSelected() {
+  TSkItem* selected = selected_;
+  if (selected == nullptr || !selected->Enabled() || selected->Count() == 0 || scrollTimer_) return;
+  if (Window() == nullptr) return;
+  POINT corner = horizontal_ ? POINT{selected->ItemRect.Left, selected->ItemRect.Bottom}
+                             : POINT{selected->ItemRect.Right, selected->ItemRect.Top};
+  ClientToScreen(Window(), &corner);
+  POINT topLeft{selected->ItemRect.Left, selected->ItemRect.Top};
+  POINT bottomRight{selected->ItemRect.Right, selected->ItemRect.Bottom};
+  ClientToScreen(Window(), &topLeft);
+  ClientToScreen(Window(), &bottomRight);
+  submenuOpen_ = true;
+  reopen_ = false;
+  RepaintItem(selected);
+  selected->PopupSubmenu(this, corner.x, corner.y, TRect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y});
+  // A child that passed Left or Right here asks the next selection to open.
+  submenuOpen_ = false;
+  RepaintItem(selected_);
+}
+
+void TSkItemView::LeaveLoop() {
+  inLoop_ = false;
+  Select(nullptr);
+  RepaintAll();
+}
+
+void TSkItemView::LeaveAllLoops() {
+  for (TSkItemView* view = this; view != nullptr; view = view->parentView_) view->LeaveLoop();
+}
+
+void TSkItemView::Escape() {
+  if (childView_ != nullptr) childView_->LeaveLoop();
+  Select(nullptr);
+  RepaintAll();
+  inLoop_ = false;
+}
+
+void TSkItemView::StartScrollTimer(int arrow) {
+  if (scrollArrow_ != arrow) {
+    RepaintScrollArrow(scrollArrow_);
+    scrollArrow_ = arrow;
+    RepaintScrollArrow(arrow);
+  }
+  if (!scrollTimer_ && Window() != nullptr) {
+    SetTimer(Window(), kScrollTimerId, kScrollInterval, nullptr);
+    scrollTimer_ = true;
+  }
+}
+
+void TSkItemView::StopScrollTimer() {
+  if (scrollTimer_ && Window() != nullptr) KillTimer(Window(), kScrollTimerId);
+  scrollTimer_ = false;
+  if (scrollArrow_ != 0) {
+    RepaintScrollArrow(scrollArrow_);
+    scrollArrow_ = 0;
+  }
+}
+
+void TSkItemView::ScrollTick() {
+  const int count = item_->Count();
+  const int window = item_->ScrollCount();
+  if (scrollArrow_ == 1 && item_->FirstVisible > 0) {
+    item_->FirstVisible -= 1;
+  } else if (scrollArrow_ == 2 && item_->FirstVisible + window < count) {
+    item_->FirstVisible += 1;
+  } else {
+    return;
+  }
+  const int index = scrollArrow_ == 1 ? item_->FirstVisible : item_->FirstVisible + window - 1;
+  Layout();
+  Select(item_->Items(std::clamp(index, 0, count - 1)));
+  RepaintAll();
+}
+
+bool TSkItemView::PointOnSelectedOfChain(POINT screen) const {
+  for (const TSkItemView* view = this; view != nullptr; view = view->parentView_) {
+    if (view->selected_ == nullptr || view->Window() == nullptr) continue;
+    const POINT client = ToClient(view->Window(), screen);
+    if (PointInRect(view->selected_->ItemRect, client.x, client.y)) return true;
+  }
+  return false;
+}
+
+bool TSkItemView::PointInChainWindows(POINT screen) const {
+  for (const TSkItemView* view = this; view != nullptr; view = view->parentView_) {
+    if (view->Window() != nullptr && WindowFromPoint(screen) == view->Window()) return true;
+    RECT rect{};
+    if (view->Window() != nullptr && GetWindowRect(view->Window(), &rect) && PtInRect(&rect, screen)) return true;
+  }
+  return false;
+}
+
+bool TSkItemView::HandleMouseMove(POINT screen) {
+  rest_ = 0;
+  if (screen.x == lastMove_.x && screen.y == lastMove_.y) return true;
+  lastMove_ = screen;
+  RECT own{};
+  if (Window() != nullptr && GetWindowRect(Window(), &own) && PtInRect(&own, screen)) {
+    const POINT client = ToClient(Window(), screen);
+    const int band = ScrollBandAt(client);
+    if (band != 0) {
+      StartScrollTimer(band);
+      return true;
+    }
+    StopScrollTimer();
+    if (TSkItem* hit = ItemAt(client)) Select(hit);
+    return true;
+  }
+  StopScrollTimer();
+  // Outside: from the outermost view down, the item under the pointer is
+  // selected in each; the first other view whose selection changed takes
+  // over, and the views from this one up to it close.
+  std::vector<TSkItemView*> chain;
+  for (TSkItemView* view = this; view != nullptr; view = view->parentView_) chain.insert(chain.begin(), view);
+  for (TSkItemView* view : chain) {
+    if (view == this || view->Window() == nullptr) continue;
+    RECT rect{};
+    if (!GetWindowRect(view->Window(), &rect) || !PtInRect(&rect, screen)) continue;
+    TSkItem* hit = view->ItemAt(ToClient(view->Window(), screen));
+    if (hit == nullptr || hit == view->selected_) continue;
+    view->Select(hit);
+    for (TSkItemView* closing = this; closing != view; closing = closing->parentView_) closing->Escape();
+    PostMessageW(view->Window(), kSkOpenSubmenuMessage, 0, 0);
+    return false;
+  }
+  return true;
+}
+
+bool TSkItemView::HandleButton(const MSG& message, bool release, bool& remove) {
+  const POINT screen = ScreenPointOf(message);
+  remove = true;
+  if (Window() != nullptr) {
+    RECT own{};
+    if (GetWindowRect(Window(), &own) && PtInRect(&own, screen)) {
+      TSkItem* hit = ItemAt(ToClient(Window(), screen));
+      if (hit != nullptr) Select(hit);
+      // The release carries out the item; the press only selects it, so a
+      // click never activates an item twice.
+      if (release && hit != nullptr && message.message == WM_LBUTTONUP) PostKey(Window(), VK_RETURN);
+      return true;
+    }
+  }
+  if (PointOnSelectedOfChain(screen) || PointInChainWindows(screen)) return true;
+  // Outside every menu: all menus close and the press stays queued for the
+  // window it was meant for.
+  remove = false;
+  LeaveAllLoops();
+  return false;
+}
+
+void TSkItemView::HandleChar(wchar_t character) {
+  const wchar_t upper = static_cast<wchar_t>(reinterpret_cast<uintptr_t>(
+      CharUpperW(reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(static_cast<unsigned short>(character))))));
+  for (int i = 0; i < item_->Count(); ++i) {
+    TSkItem* child = item_->Items(i);
+    if (!child->Visible() || child->Accelerator() == 0 || child->Accelerator() != upper) continue;
+    Select(child);
+    if (Window() != nullptr) PostKey(Window(), VK_RETURN);
+    return;
+  }
+}
+
+TSkItemView::TKeyResult TSkItemView::HandleKey(WORD key) {
+  switch (key) {
+    case VK_TAB:
+    case VK_SPACE: return TKeyResult::Continue;
+    case VK_RETURN: {
+      TSkItem* selected = selected_;
+      if (selected == nullptr) return TKeyResult::Continue;
+      if (selected->Count() > 0) {
+        OpenSelected();
+        return inLoop_ ? TKeyResult::Continue : TKeyResult::EndLoop;
+      }
+      if (selected->IsSeparator() || !selected->Enabled()) return TKeyResult::Continue;
+      selected->Click();
+      LeaveAllLoops();
+      return TKeyResult::EndLoop;
+    }
+    case VK_MENU:
+    case VK_F10: LeaveAllLoops(); return TKeyResult::EndLoop;
+    case VK_ESCAPE: Escape(); return TKeyResult::EndLoop;
+    case VK_LEFT:
+      if (horizontal_) {
+        SelectPrevious();
+      } else if (parentView_ != nullptr && parentView_->horizontal_) {
+        parentView_->reopen_ = true;
+        PostKey(parentView_->Window(), VK_LEFT);
+        Escape();
+        return TKeyResult::EndLoop;
+      } else if (parentView_ != nullptr) {
+        Escape();
+        return TKeyResult::EndLoop;
+      }
+      return TKeyResult::Continue;
+    case VK_UP:
+      if (!horizontal_) SelectPrevious();
+      return TKeyResult::Continue;
+    case VK_RIGHT:
+      if (horizontal_) {
+        SelectNext();
+      } else if (selected_ != nullptr && selected_->Count() > 0 && selected_->Enabled()) {
+        OpenSelected();
+      } else if (parentView_ != nullptr) {
+        TSkItemView* bar = parentView_;
+        while (bar != nullptr && !bar->horizontal_) bar = bar->parentView_;
+        if (bar != nullptr && parentView_ == bar) {
+          bar->reopen_ = true;
+          PostKey(bar->Window(), VK_RIGHT);
+        }
+        Escape();
+        return TKeyResult::EndLoop;
+      }
+      return TKeyResult::Continue;
+    case VK_DOWN:
+      if (horizontal_) {
+        OpenSelected();
+      } else {
+        SelectNext();
+      }
+      return inLoop_ ? TKeyResult::Continue : TKeyResult::EndLoop;
+    default: return TKeyResult::Continue;
+  }
+}
+
+void TSkItemView::Track() {
+  if (inLoop_) return;
+  inLoop_ = true;
+  outerInnermost_ = innermost;
+  innermost = this;
+  rest_ = 0;
+  lastMove_ = POINT{-1000000, -1000000};
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
+  const UINT_PTR timer = SetTimer(nullptr, 0, kRestStep, nullptr);
+  if (selected_ == nullptr && !horizontal_ && item_->Count() > 0) {
+    const int first = std::clamp(item_->FirstVisible, 0, item_->Count() - 1);
+    TSkItem* start = item_->Items(first);
+    if (start->Visible() && !start->IsSeparator()) {
+      Select(start);
+    } else {
+      SelectNext();
+    }
+  }
+  POINT cursor{};
+  if (Window() != nullptr && GetCursorPos(&cursor)) {
+    RECT rect{};
+    if (GetWindowRect(Window(), &rect) && PtInRect(&rect, cursor)) {
+      if (TSkItem* hit = ItemAt(ToClient(Window(), cursor))) Select(hit);
+    }
+    lastMove_ = cursor;
+  }
+  if (captureCount == 0) {
+    captureWindow = Window();
+    SetCapture(captureWindow);
+  }
+  ++captureCount;
+  const TScopeExit leave([this, timer] {
+    KillTimer(nullptr, timer);
+    StopScrollTimer();
+    if (parentView_ != nullptr) parentView_->RepaintAll();
+    inLoop_ = false;
+    innermost = outerInnermost_;
+    if (--captureCount == 0) {
+      if (GetCapture() == captureWindow) ReleaseCapture();
+      captureWindow = nullptr;
+    }
+  });
+
+  POINT restPoint = cursor;
+  bool found = true;
+  while (inLoop_ && GetCapture() == captureWindow && captureWindow != nullptr) {
+    if (!found) WaitMessage();
+    MSG message{};
+    found = PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
+    if (!found) continue;
+    const UINT msg = message.message;
+    if (msg == WM_QUIT || (msg >= WM_NCMOUSEMOVE && msg <= WM_NCMBUTTONDBLCLK)) {
+      LeaveAllLoops();
+      break;
+    }
+    if (msg == WM_WINDOWPOSCHANGING) {
+      LeaveAllLoops();
+      break;
+    }
+    if (msg == WM_TIMER && message.hwnd == nullptr && message.wParam == timer) {
+      PeekMessageW(&message, nullptr, msg, msg, PM_REMOVE);
+      POINT now{};
+      GetCursorPos(&now);
+      if (now.x != restPoint.x || now.y != restPoint.y) {
+        restPoint = now;
+        rest_ = 0;
+        continue;
+      }
+      rest_ += kRestStep;
+      RECT rect{};
+      // Resting on a pop-up's entry opens its submenu; the bar opens only
+      // by a press or a key.
+      if (rest_ == kRestOpen && !horizontal_ && Window() != nullptr && GetWindowRect(Window(), &rect) &&
+          PtInRect(&rect, now)) {
+        PostMessageW(Window(), kSkOpenSubmenuMessage, 0, 0);
+      }
+      continue;
+    }
+    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
+      bool remove = true;
+      if (!HandleButton(message, false, remove)) break;
+      PeekMessageW(&message, nullptr, msg, msg, PM_REMOVE);
+      continue;
+    }
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) continue;
+    if (msg == WM_CONTEXTMENU || IsDoubleClick(msg) || msg == WM_MBUTTONDOWN) continue;
+    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) {
+      if (GetKeyState(VK_LBUTTON) < 0) continue;
+      const auto key = static_cast<WORD>(message.wParam);
+      switch (key) {
+        case VK_TAB: case VK_SPACE: case VK_RETURN: case VK_MENU: case VK_F10: case VK_ESCAPE:
+        case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+          if (HandleKey(key) == TKeyResult::EndLoop) inLoop_ = false;
+          break;
+        default: TranslateMessage(&message); break;
+      }
+      continue;
+    }
+    if (msg == WM_KEYUP || msg == WM_SYSKEYUP) continue;
+    if (msg == WM_CHAR || msg == WM_SYSCHAR) {
+      if (GetKeyState(VK_LBUTTON) >= 0) HandleChar(static_cast<wchar_t>(message.wParam));
+      continue;
+    }
+    if (msg == WM_MOUSEMOVE) {
+      if (!HandleMouseMove(ScreenPointOf(message))) inLoop_ = false;
+      continue;
+    }
+    if (msg == WM_LBUTTONUP) {
+      bool remove = true;
+      if (!HandleButton(message, true, remove)) inLoop_ = false;
+      continue;
+    }
+    if (msg == kSkOpenSubmenuMessage) {
+      OpenSelected();
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// ---- bar view --------------------------------------------------------------
+
+HWND TSkMenuBarView::Window() const { return bar_->HandleAllocated() ? bar_->Handle() : nullptr; }
+
+void TSkMenuBarView::ApplyContentSize(TSize size) {
+  if (!bar_->AutoSize() || bar_->Align() == alLeft || bar_->Align() == alRight) return;
+  const TRect client = bar_->ClientRect();
+  const TRect area = bar_->ItemArea();
+  const int frame = static_cast<int>(RectHeight(client) - RectHeight(area));
+  const int height = std::max(size.Height, MenuItemHeight()) + frame;
+  if (height != bar_->Height()) bar_->SetHeight(height);
+}
+
+void TSkMenuBarView::RepaintAll() { bar_->Invalidate(); }
+
+void TSkMenuBarView::RepaintItem(TSkItem* item) {
+  if (item == nullptr || IsRectEmpty(item->ItemRect)) return;
+  if (Window() == nullptr) return;
+  const RECT rect = ToRECT(item->ItemRect);
+  InvalidateRect(Window(), &rect, FALSE);
+}
+
+void TSkMenuBarView::DrawItems(TCanvas& canvas) {
+  const bool themed = ThemeDefinesMenu();
+  TskTheme* theme = ThemeOf(nullptr);
+  for (int i = 0; i < Item()->Count(); ++i) {
+    TSkItem* child = Item()->Items(i);
+    if (!child->Visible() || IsRectEmpty(child->ItemRect)) continue;
+    const bool selected = child == Selected();
+    // 0 normal, 1 hot, 2 pressed or open.
+    const uint8_t state = !selected ? 0 : (SubmenuOpen() || InLoop() ? 2 : 1);
+    const TRect& r = child->ItemRect;
+    ChooseFont(canvas, child, selected && state != 0);
+    if (themed) {
+      theme->PaintMenuItem(0, canvas, child->ThemeObject, MakeCodedRecord(r, mikItem, state));
+      TskTextInfo info = MakeTextInfo(r, child->Caption(), kDtCenter | kDtVCenter | kDtSingleLine);
+      theme->PaintMenuItemText(0, canvas, child->ThemeObject, info, MakeCodedRecord(r, mikItem, state));
+    } else {
+      canvas.WithHandle([&](HDC dc) {
+        FillRectColor(dc, r, state != 0 ? clHighlight : Bar()->Color());
+      });
+      TRect textRect = r;
+      DrawClassicText(canvas, child->Caption(), textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                      child->Enabled());
+    }
+  }
+}
+
+// ---- pop-up view -----------------------------------------------------------
+
+HWND TSkPopupView::Window() const { return window_->Handle(); }
+
+void TSkPopupView::ApplyContentSize(TSize size) { window_->SetContentSize(size); }
+
+void TSkPopupView::DrawItems(TCanvas& canvas) {
+  const bool themed = ThemeDefinesMenu();
+  TskTheme* theme = ThemeOf(nullptr);
+  TImageList* images = Item()->EffectiveImages();
+  for (int i = 0; i < Item()->Count(); ++i) {
+    TSkItem* child = Item()->Items(i);
+    if (!child->Visible() || IsRectEmpty(child->ItemRect)) continue;
+    const TRect& r = child->ItemRect;
+    const bool selected = child == Selected();
+    // 0 normal, 1 selected, 3 disabled.
+    const uint8_t state = !child->Enabled() ? 3 : (selected ? 1 : 0);
+    if (child->IsSeparator()) {
+      if (themed) {
+        theme->PaintMenuItem(1, canvas, child->ThemeObject, MakeCodedRecord(r, mikSeparator, 0));
+      } else {
+        canvas.WithHandle([&](HDC dc) {
+          FillRectColor(dc, r, clMenu);
+          const TRect line{r.Left + 2, r.Top + 7, r.Right - 2, r.Top + 8};
+          FillRectColor(dc, line, clBtnShadow);
+          FillRectColor(dc, OffsetRect(line, 0, 1), clBtnHighlight);
+        });
+      }
+      continue;
+    }
+    const TRect column{r.Left, r.Top, r.Left + kImageColumn, r.Bottom};
+    ChooseFont(canvas, child, selected);
+    if (themed) {
+      theme->PaintMenuItem(1, canvas, child->ThemeObject, MakeCodedRecord(r, mikItem, state));
+    } else {
+      canvas.WithHandle([&](HDC dc) { FillRectColor(dc, r, selected ? clHighlight : clMenu); });
+    }
+    // Image column: the item's image (framed when checked) or the check mark.
+    const bool hasImage = images != nullptr && child->ImageIndex() >= 0 && child->ImageIndex() < images->Count();
+    if (hasImage) {
+      const TRect imageRect = CentreRect(TRect{0, 0, images->Width(), images->Height()}, column);
+      images->Draw(canvas, imageRect.Left, imageRect.Top, child->ImageIndex());
+      if (child->Checked()) {
+        canvas.WithHandle([&](HDC dc) {
+          DrawBevelRing(dc, Inset(imageRect, TRect{-1, -1, -1, -1}), clBtnShadow, clBtnHighlight, kbsAll);
+        });
+      }
+    } else if (child->Checked()) {
+      if (themed) {
+        theme->PaintMenuItemGlyph(1, canvas, child->ThemeObject, MakeGlyphRecord(column, nullptr, gkCheckMark),
+                                  MakeCodedRecord(r, mikItem, state));
+      } else {
+        const TColor ink = canvas.Font().Color();
+        canvas.WithHandle([&](HDC dc) {
+          DrawFrameGlyph(dc, CentreRect(TRect{0, 0, 16, 16}, column), DFC_MENU, ink, DFCS_MENUCHECK);
+        });
+      }
+    }
+    TRect textRect{column.Right + 4, r.Top, r.Right - kImageColumn, r.Bottom};
+    const std::wstring shortCut = ShortCutToText(child->ShortCut());
+    if (themed) {
+      TskCodedRecord record = MakeCodedRecord(r, mikItem, state);
+      theme->PaintMenuItemText(1, canvas, child->ThemeObject,
+                               MakeTextInfo(textRect, child->Caption(), kDtVCenter | kDtSingleLine), record);
+      if (!shortCut.empty()) {
+        theme->PaintMenuItemText(
+            1, canvas, child->ThemeObject,
+            MakeTextInfo(textRect, shortCut, kDtRight | kDtVCenter | kDtSingleLine | kDtNoPrefix), record);
+      }
+    } else {
+      DrawClassicText(canvas, child->Caption(), textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE, child->Enabled());
+      if (!shortCut.empty()) {
+        DrawClassicText(canvas, shortCut, textRect, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+                        child->Enabled());
+      }
+    }
+    if (child->Count() > 0) {
+      const TRect arrow{r.Right - 24, r.Top, r.Right - 2, r.Bottom};
+      if (themed) {
+        theme->PaintMenuItemGlyph(1, canvas, child->ThemeObject, MakeGlyphRecord(arrow, nullptr, gkSubMenuArrow),
+                                  MakeCodedRecord(r, mikItem, state));
+      } else {
+        const TColor ink = canvas.Font().Color();
+        canvas.WithHandle([&](HDC dc) {
+          DrawFrameGlyph(dc, CentreRect(TRect{0, 0, 16, 16}, arrow), DFC_MENU, ink, DFCS_MENUARROW);
+        });
+      }
+    }
+  }
+  if (!IsScrolledView()) return;
+  // The two arrow bands above and below the shown entries.
+  const TRect upper{Origin().X, Origin().Y, Origin().X + ContentSize().Width, Origin().Y + kArrowBand};
+  const TRect lower = OffsetRect(upper, 0, ContentSize().Height - kArrowBand);
+  canvas.WithHandle([&](HDC dc) {
+    FillRectColor(dc, upper, ScrollArrow() == 1 ? clHighlight : clMenu);
+    FillRectColor(dc, lower, ScrollArrow() == 2 ? clHighlight : clMenu);
+    DrawFrameGlyph(dc, CentreRect(TRect{0, 0, 10, 10}, upper), DFC_SCROLL, clMenuText, DFCS_SCROLLUP);
+    DrawFrameGlyph(dc, CentreRect(TRect{0, 0, 10, 10}, lower), DFC_SCROLL, clMenuText, DFCS_SCROLLDOWN);
+  });
+}
+
+// ---- pop-up window ---------------------------------------------------------
+
+TSkPopupWindow::TSkPopupWindow(TSkItem* item) : item_(item) {
+  static const ATOM windowClass = [] {
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS | CS_SAVEBITS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.lpszClassName = L"TSkPopupWindow";
+    return RegisterClassW(&wc);
+  }();
+  (void)windowClass;
+  view_ = std::make_unique<TSkPopupView>(item, this);
+  handle_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TSkPopupWindow", L"", WS_POPUP, 0, 0, 10, 10,
+                            item->OwnerWindow, nullptr, GetModuleHandleW(nullptr), this);
+}
+
+TSkPopupWindow::~TSkPopupWindow() {
+  if (handle_ != nullptr) {
+    SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+    DestroyWindow(handle_);
+  }
+}
+
+TRect TSkPopupWindow::FrameMargins() const {
+  if (DefinesMenuObject(1, item_->ThemeObject, nullptr)) {
+    const TRect probe{0, 0, 100, 100};
+    const TRect content = ThemeOf(nullptr)->MenuContentRect(1, probe, item_->ThemeObject);
+    return TRect{content.Left, content.Top, 100 - content.Right, 100 - content.Bottom};
+  }
+  return TRect{3, 3, 3, 3};
+}
+
+TRect TSkPopupWindow::ContentRect(const TRect& client) const { return Inset(client, FrameMargins()); }
+
+void TSkPopupWindow::SetContentSize(TSize size) {
+  const TRect margins = FrameMargins();
+  size_ = TSize{size.Width + margins.Left + margins.Right, size.Height + margins.Top + margins.Bottom};
+  SetWindowPos(handle_, nullptr, 0, 0, size_.Width, size_.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TSkPopupWindow::Place(int x, int y, const TRect& itemRect, bool fromBar, bool fromPopup) {
+  const RECT work = WorkAreaAt(POINT{x, y}, true);
+  const int width = size_.Width;
+  const int height = size_.Height;
+  int left = x;
+  int top = y;
+  if (fromBar) {
+    left = itemRect.Left;
+    top = itemRect.Bottom;
+    if (left + width > work.right) left = itemRect.Right - width;
+    if (top + height > work.bottom) {
+      top = itemRect.Top - height;
+      if (top < work.top) top = work.top;
+    }
+  } else if (fromPopup) {
+    left = itemRect.Right;
+    top = itemRect.Top;
+    if (left + width > work.right) left = itemRect.Left - width;
+    if (top + height > work.bottom) top = itemRect.Bottom - height;
+  } else {
+    if (left + width > work.right) left -= width;
+    if (top + height > work.bottom) top -= height;
+  }
+  left = std::max(static_cast<int>(work.left), std::min(left, static_cast<int>(work.right) - width));
+  top = std::max(static_cast<int>(work.top), std::min(top, static_cast<int>(work.bottom) - height));
+  SetWindowPos(handle_, HWND_TOPMOST, left, top, width, height, SWP_NOACTIVATE);
+}
+
+void TSkPopupWindow::ShowNoActivate() {
+  ShowWindow(handle_, SW_SHOWNOACTIVATE);
+  if (item_->Foreground) SetForegroundWindow(handle_);
+  UpdateWindow(handle_);
+}
+
+void TSkPopupWindow::Paint(HDC dc) {
+  RECT clientRect{};
+  GetClientRect(handle_, &clientRect);
+  const TRect client = ToTRect(clientRect);
+  TSkBorrowedCanvas canvas(dc);
+  if (DefinesMenuObject(1, item_->ThemeObject, nullptr)) {
+    ThemeOf(nullptr)->PaintMenu(1, canvas, item_->ThemeObject, MakeStateRecord(client, 0));
+  } else {
+    // Three nested frames, then the menu colour inside.
+    DrawBevelRing(dc, client, cl3DLight, cl3DDkShadow, kbsAll);
+    DrawBevelRing(dc, Inset(client, TRect{1, 1, 1, 1}), clBtnHighlight, clBtnShadow, kbsAll);
+    FrameRectColor(dc, Inset(client, TRect{2, 2, 2, 2}), clMenu);
+    FillRectColor(dc, Inset(client, TRect{3, 3, 3, 3}), clMenu);
+  }
+  view_->DrawItems(canvas);
+}
+
+LRESULT CALLBACK TSkPopupWindow::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TSkPopupWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  try {
+    switch (msg) {
+      case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+      case WM_ACTIVATE:
+        // Activated all the same: the menu's window keeps its active caption.
+        if (LOWORD(wParam) != WA_INACTIVE && self != nullptr && self->item_->OwnerWindow != nullptr) {
+          SendMessageW(self->item_->OwnerWindow, WM_NCACTIVATE, TRUE, 0);
+        }
+        break;
+      case WM_ERASEBKGND: return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        if (self != nullptr) self->Paint(dc);
+        EndPaint(window, &paint);
+        return 0;
+      }
+      case WM_TIMER:
+        if (wParam == kScrollTimerId && self != nullptr) {
+          self->view_->ScrollTick();
+          return 0;
+        }
+        break;
+      default: break;
+    }
+  } catch (...) {
+    Application->HandleException(nullptr);
+    return 0;
+  }
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+// ---- opening a submenu -----------------------------------------------------
+
+void TSkItem::PopupSubmenu(TSkItemView* parentView, int x, int y, const TRect& itemRect) {
+  if (!HasVisibleChild() || !Visible() || !Enabled()) return;
+  if (OnBeforeDropDown) OnBeforeDropDown(this);
+  // Pending paints first, so that the level below looks settled. Other
+  // messages stay queued: they belong to the loop about to run.
+  MSG paint{};
+  while (PeekMessageW(&paint, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&paint);
+  if (!TSkItem::IsLiveItem(this) || !HasVisibleChild()) return;
+  TSkPopupWindow window(this);
+  TSkPopupView& view = window.View();
+  view.SetParentView(parentView);
+  view.SetFromHorizontal(parentView != nullptr && parentView->Horizontal());
+  const TRect margins = window.FrameMargins();
+  view.SetOrigin(TPoint{margins.Left, margins.Top});
+  FirstVisible = 0;
+  view.Layout();
+  const bool fromBar = parentView != nullptr && parentView->Horizontal() && !IsRectEmpty(itemRect);
+  const bool fromPopup = parentView != nullptr && !parentView->Horizontal() && !IsRectEmpty(itemRect);
+  window.Place(x, y, itemRect, fromBar, fromPopup);
+  // Only the first level of an activation animates; later levels open at once.
+  Root()->SetAnimateNextTree(false);
+  window.ShowNoActivate();
+  if (parentView != nullptr) parentView->SetChildView(&view);
+  const TScopeExit unlink([parentView] {
+    if (parentView != nullptr) parentView->SetChildView(nullptr);
+  });
+  view.Track();
+}

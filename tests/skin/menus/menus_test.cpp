@@ -1,0 +1,421 @@
+// The skinned menus in real windows. The tracking loops are modal, so each
+// case posts its first messages and then lets a thread timer run the next
+// step from inside whatever loop is running.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../controls/controls_support.h"
+#include "forms/forms.h"
+#include "skin/controls/sk_edit.h"
+#include "skin/core/sk_winapi.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
+
+namespace {
+
+// Runs one step per timer tick, from inside the menus' loops.
+class TScript {
+ public:
+  explicit TScript(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {}
+  void Run(const std::function<void()>& start) {
+    current = this;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 60, Tick);
+    start();
+    const DWORD deadline = GetTickCount() + 8000;
+    Application->RunUntil([&] { return next_ >= steps_.size() || GetTickCount() > deadline; });
+    // Whatever the clicks posted runs now.
+    for (int i = 0; i < 5; ++i) {
+      Application->ProcessMessages();
+      Sleep(20);
+    }
+    KillTimer(nullptr, timer);
+    current = nullptr;
+    EXPECT_GE(next_, steps_.size()) << "the script did not finish";
+  }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (current == nullptr || current->next_ >= current->steps_.size()) return;
+    current->steps_[current->next_++]();
+  }
+  static inline TScript* current = nullptr;
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+};
+
+void PostKeyToFocus(HWND window, WORD key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
+
+std::wstring SelectedCaption() {
+  TSkItemView* view = TSkItemView::Innermost();
+  return view != nullptr && view->Selected() != nullptr ? view->Selected()->Caption() : L"";
+}
+
+TSkItem* AddItem(TComponent* owner, TSkItem* parent, const wchar_t* caption) {
+  auto* item = CreateComponent<TSkItem>(owner);
+  item->SetCaption(caption);
+  parent->Add(item);
+  return item;
+}
+
+POINT ScreenCentre(TSkItemView& view, TSkItem* item) {
+  POINT point{(item->ItemRect.Left + item->ItemRect.Right) / 2, (item->ItemRect.Top + item->ItemRect.Bottom) / 2};
+  ClientToScreen(view.Window(), &point);
+  return point;
+}
+
+class MenusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetCursorPos(0, 0);
+    bar = CreateComponent<TSkMenuBar>(&host.Form());
+    bar->SetParent(&host.Form());
+    bar->SetAlign(alTop);
+    ebook = AddItem(&host.Form(), bar->Items(), L"&eBook");
+    newWindow = AddItem(&host.Form(), ebook, L"New window");
+    AddItem(&host.Form(), ebook, L"-");
+    startPage = AddItem(&host.Form(), ebook, L"Show start page");
+    AddItem(&host.Form(), ebook, L"-");
+    close = AddItem(&host.Form(), ebook, L"Close");
+    close->OnClick = [this](TObject*) {
+      closeClicks++;
+      closeClickedInLoop = TSkItemView::Innermost() != nullptr;
+    };
+    bar->Relayout();
+    host.Form().Update();
+  }
+  void TearDown() override { FreeThemeLibrary(); }
+
+  void OpenWithAltE() { PostMessageW(host.Form().Handle(), WM_SYSCHAR, L'e', 1 << 29); }
+
+  TControlsHost host;
+  TSkMenuBar* bar = nullptr;
+  TSkItem* ebook = nullptr;
+  TSkItem* newWindow = nullptr;
+  TSkItem* startPage = nullptr;
+  TSkItem* close = nullptr;
+  int closeClicks = 0;
+  bool closeClickedInLoop = true;
+};
+
+TEST(MenuItemTreeTest, InsertionNotificationAndRemoval) {
+  TSkItem root(nullptr);
+  std::vector<std::wstring> changes;
+  root.OnChange = [&](TSkItem* item) { changes.push_back(item->Caption()); };
+  auto* parent = new TSkItem(nullptr);
+  parent->SetCaption(L"parent");
+  root.Add(parent);
+  auto* child = new TSkItem(nullptr);
+  child->SetCaption(L"child");
+  parent->Add(child);
+  // The root hears of changes deep in its tree.
+  child->SetEnabled(false);
+  EXPECT_EQ(changes.back(), L"child");
+  EXPECT_EQ(child->MenuIndex(), 0);
+  EXPECT_EQ(child->Root(), &root);
+
+  TSkItem other(nullptr);
+  try {
+    other.Add(child);
+    FAIL() << "an item with a parent was inserted again";
+  } catch (const EQvItemError& error) {
+    EXPECT_EQ(error.Message, "Toolbar item already inserted");
+  }
+  EXPECT_THROW(child->Add(&root), EQvItemError);  // no cycles either
+
+  parent->Remove(child);
+  EXPECT_EQ(parent->Count(), 0);
+  EXPECT_EQ(child->Parent(), nullptr);
+  other.Add(child);
+  EXPECT_EQ(other.IndexOf(child), 0);
+  other.Clear();
+  EXPECT_FALSE(TSkItem::IsLiveItem(child));
+  root.Delete(0);
+  EXPECT_EQ(root.Count(), 0);
+}
+
+TEST(MenuItemTreeTest, AcceleratorAndShortCutText) {
+  TSkItem item(nullptr);
+  item.SetCaption(L"Save &&Exit &x");
+  EXPECT_EQ(item.Accelerator(), L'X');
+  item.SetCaption(L"None");
+  EXPECT_EQ(item.Accelerator(), 0);
+  EXPECT_EQ(ShortCutToText('S' | kSkShortCutCtrl | kSkShortCutShift), L"Ctrl+Shift+S");
+  EXPECT_EQ(ShortCutToText(VK_F5), L"F5");
+}
+
+TEST_F(MenusTest, AltLetterOpensTheMenuAndArrowsSkipSeparators) {
+  std::vector<std::wstring> seen;
+  TScript script({
+      [&] { seen.push_back(SelectedCaption()); },
+      [&] { PostKeyToFocus(host.Form().Handle(), VK_DOWN); },
+      [&] { seen.push_back(SelectedCaption()); PostKeyToFocus(host.Form().Handle(), VK_DOWN); },
+      [&] { seen.push_back(SelectedCaption()); PostKeyToFocus(host.Form().Handle(), VK_DOWN); },
+      [&] { seen.push_back(SelectedCaption()); PostKeyToFocus(host.Form().Handle(), VK_UP); },
+      [&] { seen.push_back(SelectedCaption()); PostKeyToFocus(host.Form().Handle(), VK_UP); },
+      [&] {
+        seen.push_back(SelectedCaption());
+        // Escape closes the pop-up only: the bar still tracks.
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [&] {
+        ASSERT_NE(TSkItemView::Innermost(), nullptr);
+        EXPECT_TRUE(TSkItemView::Innermost()->Horizontal());
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [&] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
+  });
+  script.Run([&] { OpenWithAltE(); });
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"New window", L"Show start page", L"Close", L"New window", L"Close",
+                                             L"Show start page"}));
+  EXPECT_FALSE(bar->View().InLoop());
+}
+
+TEST_F(MenusTest, EnterEndsTheMenusBeforeTheClickRuns) {
+  TScript script({
+      [&] { PostKeyToFocus(host.Form().Handle(), VK_UP); },
+      [&] {
+        EXPECT_EQ(SelectedCaption(), L"Close");
+        PostKeyToFocus(host.Form().Handle(), VK_RETURN);
+      },
+      [&] {},
+  });
+  script.Run([&] { OpenWithAltE(); });
+  EXPECT_EQ(closeClicks, 1);
+  EXPECT_FALSE(closeClickedInLoop);
+}
+
+TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
+  // A plain window beside the menus that records the presses it gets.
+  static int targetPresses = 0;
+  targetPresses = 0;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = [](HWND window, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_LBUTTONDOWN) ++targetPresses;
+    return DefWindowProcW(window, msg, wParam, lParam);
+  };
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"MenusTestTarget";
+  RegisterClassW(&windowClass);
+  HWND target = CreateWindowExW(0, L"MenusTestTarget", L"", WS_POPUP, 600, 500, 50, 50, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+  RECT barRect{};
+  TScript script({
+      [&] {
+        TSkItemView* view = TSkItemView::Innermost();
+        ASSERT_NE(view, nullptr);
+        ASSERT_FALSE(view->Horizontal());
+        RECT popup{};
+        GetWindowRect(view->Window(), &popup);
+        GetWindowRect(bar->Handle(), &barRect);
+        POINT corner{ebook->ItemRect.Left, ebook->ItemRect.Bottom};
+        ClientToScreen(bar->Handle(), &corner);
+        EXPECT_EQ(popup.left, corner.x);
+        EXPECT_EQ(popup.top, corner.y);
+        // The pointer onto "Close" selects it; back onto the bar item keeps
+        // the pop-up open.
+        const POINT onClose = ScreenCentre(*view, close);
+        SetCursorPos(onClose.x, onClose.y);
+      },
+      [&] {
+        EXPECT_EQ(SelectedCaption(), L"Close");
+        const POINT onBar = ScreenCentre(bar->View(), ebook);
+        SetCursorPos(onBar.x, onBar.y);
+      },
+      [&] {
+        ASSERT_NE(TSkItemView::Innermost(), nullptr);
+        EXPECT_FALSE(TSkItemView::Innermost()->Horizontal());
+        PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+      },
+      [&] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
+  });
+  script.Run([&] {
+    const POINT onBar = ScreenCentre(bar->View(), ebook);
+    SetCursorPos(onBar.x, onBar.y);
+    MouseDown(*bar, ebook->ItemRect.Left + 3, ebook->ItemRect.Top + 3);
+  });
+  EXPECT_EQ(targetPresses, 1);
+  EXPECT_EQ(closeClicks, 0);
+  DestroyWindow(target);
+}
+
+TEST_F(MenusTest, RestingOnAnEntryOpensItsSubmenu) {
+  TSkPopupMenu menu(&host.Form());
+  AddItem(&host.Form(), menu.Items(), L"First");
+  TSkItem* more = AddItem(&host.Form(), menu.Items(), L"More");
+  AddItem(&host.Form(), more, L"Inner");
+  TSkItemView* outer = nullptr;
+  std::vector<std::function<void()>> steps{[&] {
+    outer = TSkItemView::Innermost();
+    ASSERT_NE(outer, nullptr);
+    const POINT onMore = ScreenCentre(*outer, more);
+    SetCursorPos(onMore.x, onMore.y);
+  }};
+  for (int i = 0; i < 14; ++i) steps.push_back([] {});  // more than 500 ms of rest
+  steps.push_back([&] {
+    TSkItemView* inner = TSkItemView::Innermost();
+    ASSERT_NE(inner, nullptr);
+    EXPECT_NE(inner, outer);
+    EXPECT_EQ(inner->Item(), more);
+    EXPECT_EQ(inner->ParentView(), outer);
+    SetCursorPos(0, 0);
+    PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+    PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+  });
+  steps.push_back([] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); });
+  TScript script(std::move(steps));
+  script.Run([&] { menu.Popup(200, 200); });
+}
+
+TEST_F(MenusTest, PopupsStayInsideTheWorkArea) {
+  const RECT work = WorkAreaAt(POINT{0, 0}, true);
+  TSkPopupMenu menu(&host.Form());
+  AddItem(&host.Form(), menu.Items(), L"One entry");
+  AddItem(&host.Form(), menu.Items(), L"Another entry");
+  RECT shown{};
+  TScript script({
+      [&] {
+        GetWindowRect(TSkItemView::Innermost()->Window(), &shown);
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [] {},
+  });
+  script.Run([&] { menu.Popup(work.right - 5, work.bottom - 5); });
+  // Moved left by its width and up by its height.
+  EXPECT_EQ(shown.right, work.right - 5);
+  EXPECT_EQ(shown.bottom, work.bottom - 5);
+}
+
+TEST_F(MenusTest, ScrolledPopupShowsItsWindowAndTwoBands) {
+  TSkItem root(nullptr);
+  root.SetScrolled(true);
+  root.SetScrollCount(3);
+  for (int i = 0; i < 10; ++i) AddItem(nullptr, &root, (L"Entry " + std::to_wstring(i)).c_str());
+  TSkPopupWindow window(&root);
+  window.View().SetOrigin(TPoint{3, 3});
+  window.View().Layout();
+  int shown = 0;
+  for (int i = 0; i < root.Count(); ++i) shown += IsRectEmpty(root.Items(i)->ItemRect) ? 0 : 1;
+  EXPECT_EQ(shown, 3);
+  const int itemHeight = static_cast<int>(RectHeight(root.Items(0)->ItemRect));
+  EXPECT_EQ(root.Items(0)->ItemRect.Top, 3 + 10);
+  EXPECT_EQ(window.View().ContentSize().Height, 3 * itemHeight + 20);
+  EXPECT_EQ(window.View().ScrollBandAt(POINT{10, 5}), 1);
+  EXPECT_EQ(window.View().ScrollBandAt(POINT{10, 3 + 3 * itemHeight + 15}), 2);
+  // Following the selection down past the window scrolls it.
+  window.View().Select(root.Items(2));
+  window.View().SelectNext();
+  EXPECT_EQ(root.FirstVisible, 1);
+  EXPECT_EQ(window.View().Selected(), root.Items(3));
+}
+
+TEST(MenuSelectionTest, NothingSelectableLeavesTheSelectionAlone) {
+  TSkItem root(nullptr);
+  for (int i = 0; i < 3; ++i) AddItem(nullptr, &root, L"-");
+  TSkItem* hidden = AddItem(nullptr, &root, L"Hidden");
+  hidden->SetVisible(false);
+  TSkPopupWindow window(&root);
+  window.View().SelectNext();  // must return
+  window.View().SelectPrevious();
+  EXPECT_EQ(window.View().Selected(), nullptr);
+}
+
+TEST_F(MenusTest, ShortCutsClickAncestorsFromTheRootDown) {
+  std::vector<std::wstring> order;
+  TSkItem* sub = AddItem(&host.Form(), newWindow->Parent(), L"Sub");
+  TSkItem* leaf = AddItem(&host.Form(), sub, L"Leaf");
+  leaf->SetShortCut('K' | kSkShortCutCtrl);
+  for (TSkItem* item : {ebook, sub, leaf}) {
+    item->OnClick = [&order](TObject* sender) { order.push_back(static_cast<TSkItem*>(sender)->Caption()); };
+  }
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  MSG message{host.Form().Handle(), WM_KEYDOWN, 'K', 1, 0, {}};
+  EXPECT_TRUE(bar->IsShortCut(message));
+  message.wParam = 'J';
+  EXPECT_FALSE(bar->IsShortCut(message));
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  EXPECT_EQ(order, (std::vector<std::wstring>{L"&eBook", L"Sub", L"Leaf"}));
+}
+
+// ---- the edit's right-click menu --------------------------------------------
+
+class EditMenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetCursorPos(0, 0);
+    edit = CreateComponent<TSkEdit>(&host.Form());
+    edit->SetParent(&host.Form());
+    edit->SetBounds(10, 40, 150, 21);
+    edit->SetText(L"hello world");
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
+  }
+  void TearDown() override { FreeThemeLibrary(); }
+
+  // The enabled state of every entry while the menu is open.
+  std::vector<bool> EnabledEntries() {
+    std::vector<bool> enabled;
+    TScript script({
+        [&] {
+          TSkItemView* view = TSkItemView::Innermost();
+          ASSERT_NE(view, nullptr);
+          for (int i = 0; i < view->Item()->Count(); ++i) enabled.push_back(view->Item()->Items(i)->Enabled());
+          PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+        },
+        [] {},
+    });
+    script.Run([&] { PostMessageW(edit->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(5, 5)); });
+    return enabled;
+  }
+
+  TControlsHost host;
+  TSkEdit* edit = nullptr;
+};
+
+TEST_F(EditMenuTest, EntriesFollowTheEditsState) {
+  // Undo, -, Cut, Copy, Paste, Delete, -, Select All
+  edit->SetSelStart(0);
+  edit->SetSelLength(0);
+  EXPECT_EQ(EnabledEntries(), (std::vector<bool>{false, true, false, false, false, false, true, true}));
+  ASSERT_NE(edit->ContextMenu(), nullptr);
+  EXPECT_EQ(edit->ContextMenu()->Items()->Items(7)->Caption(), L"Select All");
+
+  edit->SetSelLength(5);
+  EXPECT_EQ(EnabledEntries(), (std::vector<bool>{false, true, true, true, false, true, true, true}));
+
+  edit->SetReadOnly(true);
+  edit->SelectAll();
+  EXPECT_EQ(EnabledEntries(), (std::vector<bool>{false, true, false, true, false, false, true, false}));
+
+  edit->SetReadOnly(false);
+  edit->SetPasswordKind(pkStar);
+  edit->SetSelStart(0);
+  edit->SetSelLength(3);
+  EXPECT_EQ(EnabledEntries(), (std::vector<bool>{false, true, false, false, false, true, true, true}));
+}
+
+TEST_F(EditMenuTest, SelectAllThroughTheMenuWithKeys) {
+  edit->SetSelStart(0);
+  edit->SetSelLength(0);
+  TScript script({
+      [&] { PostKeyToFocus(host.Form().Handle(), VK_UP); },  // wraps to the last entry
+      [&] {
+        EXPECT_EQ(SelectedCaption(), L"Select All");
+        PostKeyToFocus(host.Form().Handle(), VK_RETURN);
+      },
+      [] {},
+  });
+  script.Run([&] { PostMessageW(edit->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(5, 5)); });
+  EXPECT_EQ(edit->SelLength(), 11);
+}
+
+}  // namespace
