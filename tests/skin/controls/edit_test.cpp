@@ -234,10 +234,13 @@ TEST_F(SkEditTest, MouseClickPlacesTheCaretDragSelectsAndDoubleClickSelectsAWord
   MouseUp(*edit, right, 10);
   EXPECT_EQ(edit->SelText(), L"beta");
 
-  // The right button changes nothing.
+  // The right button opens the edit's menu (closed at once by the Escape
+  // waiting in the queue) and leaves caret and selection alone.
+  PostMessageW(edit->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
   MouseDown(*edit, 4, 10, WM_RBUTTONDOWN);
   MouseUp(*edit, 4, 10, WM_RBUTTONUP);
   EXPECT_EQ(edit->SelText(), L"beta");
+  ASSERT_NE(edit->ContextMenu(), nullptr) << "the right click opened the menu";
 }
 
 TEST_F(SkEditTest, ALongTextScrollsToKeepTheCaretInView) {
