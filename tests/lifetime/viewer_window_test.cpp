@@ -26,6 +26,8 @@
 #include "skin/controls/sk_group_box.h"
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_status_bar.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
 
 namespace {
 
@@ -101,6 +103,28 @@ void PostClick(TControl& control, int x, int y) {
 }
 
 using ViewerWindowTest = ShowEbookTest;
+
+// Presses the mouse on the menu bar's "eBook" item: the menu opens and its
+// tracking loop runs inside the dispatch of the posted press.
+void PressMenu(TForm1* window) {
+  const TRect r = window->eBook1->ItemRect;
+  POINT p{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  HWND target = MouseTarget(*window->SkMenuBar1, p);
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));
+  PostMessageW(target, WM_MOUSEMOVE, 0, at);
+  PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+}
+
+// The "eBook" pop-up is open; its selected entry's caption.
+bool EbookMenuOpen(TForm1* window) {
+  TSkItemView* view = TSkItemView::Innermost();
+  return view != nullptr && view->Item() == window->eBook1;
+}
+std::wstring SelectedEntry() {
+  TSkItemView* view = TSkItemView::Innermost();
+  return view != nullptr && view->Selected() != nullptr ? view->Selected()->Caption() : L"";
+}
+void PostKey(TForm1* window, WORD key) { PostMessageW(window->Handle(), WM_KEYDOWN, key, 1); }
 
 TEST_F(ViewerWindowTest, ToolbarHoldsTheEightButtonsInStoredOrderSizedByTheirCaptions) {
   const std::vector<uint8_t> block = Book(ToolbarConfig(kAllEntries));
@@ -377,3 +401,78 @@ TEST_F(ViewerWindowTest, ClosingAWindowWhileItsSearchRunsClosesItAfterTheSearchS
 }
 
 }  // namespace
+
+TEST_F(ViewerWindowTest, TheEbookMenuOpensNewWindowsShowsTheStartPageAndCloses) {
+  const std::vector<uint8_t> block = Book(ToolbarConfig(kAllEntries));
+  std::vector<std::wstring> visited;
+  scenario_.Run(
+      block, host_,
+      {[&] { return ShowsPage(Window(0), L"Start"); },
+       [&] {
+         TForm1* w = Window(0);
+         // One menu "eBook" on a bar above the toolbar.
+         EXPECT_EQ(w->SkMenuBar1->Items()->Count(), 1);
+         EXPECT_EQ(w->eBook1->Caption(), L"eBook");
+         EXPECT_EQ(w->SkMenuBar1->Top(), 0);
+         EXPECT_EQ(w->SkPanel1->Top(), w->SkMenuBar1->Height());
+         PressMenu(w);
+         return true;
+       },
+       [&] {
+         if (!EbookMenuOpen(Window(0))) return false;
+         visited.push_back(SelectedEntry());
+         // Down twice and Up once: the separators are skipped.
+         PostKey(Window(0), VK_DOWN);
+         PostKey(Window(0), VK_DOWN);
+         PostKey(Window(0), VK_UP);
+         return true;
+       },
+       [&] {
+         visited.push_back(SelectedEntry());
+         PostKey(Window(0), VK_UP);
+         PostKey(Window(0), VK_RETURN);  // New window
+         return true;
+       },
+       [&] { return ViewerWindowCount() == 2 && ShowsPage(Window(1), L"Start"); },
+       [&] {
+         EXPECT_EQ(TSkItemView::Innermost(), nullptr) << "the menus have ended";
+         PressMenu(Window(0));
+         return true;
+       },
+       [&] {
+         if (!EbookMenuOpen(Window(0))) return false;
+         PostKey(Window(0), VK_DOWN);
+         PostKey(Window(0), VK_RETURN);  // Show start page
+         return true;
+       },
+       [&] { return Window(0)->WebBrowser1->LocationURL() == Url("/navigation_bar/navigate.h"); },
+       [&] {
+         PressMenu(Window(1));
+         return true;
+       },
+       [&] {
+         if (!EbookMenuOpen(Window(1))) return false;
+         PostKey(Window(1), VK_UP);  // wraps to Close
+         return true;
+       },
+       [&] {
+         visited.push_back(SelectedEntry());
+         PostKey(Window(1), VK_RETURN);
+         return true;
+       },
+       [&] { return ViewerWindowCount() == 1; },
+       [&] {
+         EXPECT_EQ(Window(0)->WebBrowser1->LocationURL(), Url("/navigation_bar/navigate.h"))
+             << "the other window is untouched";
+         PressMenu(Window(0));
+         return true;
+       },
+       [&] {
+         if (!EbookMenuOpen(Window(0))) return false;
+         PostKey(Window(0), VK_UP);
+         PostKey(Window(0), VK_RETURN);  // Close: the last window, ShowEbook returns
+         return true;
+       }});
+  EXPECT_EQ(visited, (std::vector<std::wstring>{L"New window", L"Show start page", L"Close"}));
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
