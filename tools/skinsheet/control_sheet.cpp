@@ -12,6 +12,8 @@
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_scroll_bar.h"
 #include "skin/controls/sk_status_bar.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
 
 namespace {
 
@@ -182,5 +184,48 @@ std::vector<TControlShot> ControlShots() {
     panel->SetText(text);
   }
   shots.push_back({L"status bar", Shoot(*bar)});
+  bar->SetVisible(false);
+
+  // The menu bar with its first item open, and that item's pop-up: a
+  // selected entry, separators, a checked entry with a shortcut, a disabled
+  // entry and one with a submenu.
+  auto* menuBar = CreateComponent<TSkMenuBar>(&form);
+  menuBar->SetParent(&form);
+  menuBar->SetAlign(alNone);
+  menuBar->SetBounds(0, 0, 300, 22);
+  auto addItem = [&form](TSkItem* parent, const wchar_t* caption) {
+    auto* item = CreateComponent<TSkItem>(&form);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  };
+  TSkItem* book = addItem(menuBar->Items(), L"eBook");
+  addItem(menuBar->Items(), L"&View");
+  TSkItem* first = addItem(book, L"New window");
+  addItem(book, L"-");
+  TSkItem* checked = addItem(book, L"Show &toolbar");
+  checked->SetChecked(true);
+  checked->SetShortCut(0x4000 | 'T');  // Ctrl+T
+  addItem(book, L"Print")->SetEnabled(false);
+  TSkItem* more = addItem(book, L"Recent pages");
+  addItem(more, L"Chapter one");
+  addItem(book, L"-");
+  addItem(book, L"Close");
+  shots.push_back({L"menu bar", Shoot(*menuBar)});
+
+  TSkPopupWindow popup(book);
+  TSkPopupView& view = popup.View();
+  const TRect margins = popup.FrameMargins();
+  view.SetOrigin(TPoint{margins.Left, margins.Top});
+  view.Layout();
+  view.Select(first);
+  RECT client{};
+  GetClientRect(popup.Handle(), &client);
+  auto picture = std::make_unique<TskBitmap>();
+  picture->SetSize(client.right, client.bottom);
+  popup.Paint(picture->DC());
+  GdiFlush();
+  picture->SetAlpha(255);
+  shots.push_back({L"pop-up menu: selected, separator, checked with shortcut, disabled, submenu", std::move(picture)});
   return shots;
 }
