@@ -1,0 +1,403 @@
+// The skinned frame in real windows: hooks, zones and hit-testing through
+// WM_NCHITTEST, the frame mouse (WM_NCLBUTTONDOWN / WM_NCMOUSEMOVE /
+// WM_NCLBUTTONUP with screen points), the window states, snapping, outline
+// drags, the recorded state applied after loading and the themed caption
+// band's pixels.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "skin/controls/controls_support.h"
+#include "skin/controls/sk_controls.h"
+#include "skin/frame/sk_form.h"
+#include "skin/frame/sk_hook.h"
+
+namespace {
+
+LPARAM ScreenPoint(HWND window, TPoint windowPoint) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return MAKELPARAM(static_cast<WORD>(r.left + windowPoint.X), static_cast<WORD>(r.top + windowPoint.Y));
+}
+
+TPoint Center(const TRect& r) { return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override { FreeThemeLibrary(); }
+  void TearDown() override {
+    delete form_;
+    FreeThemeLibrary();
+  }
+  // A shown form of the given outer size skinned by a TSkForm; before lets
+  // a case set properties while the layout loads.
+  TSkForm* Make(int width = 792, int height = 600, const std::function<void(TSkForm&)>& before = {}) {
+    form_ = CreateComponent<TForm>(Application);
+    form_->LoadComponents([&] {
+      frame_ = CreateComponent<TSkForm>(form_);
+      if (before) before(*frame_);
+    });
+    // A popup window appears at once under Wine without a window manager;
+    // the frame is the skin's either way.
+    form_->SetBorderStyle(bsNone);
+    form_->SetBounds(100, 120, width, height);
+    ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
+    form_->SetVisible(true);
+    PumpFor(20);
+    return frame_;
+  }
+  HWND Window() { return form_->Handle(); }
+  LRESULT HitTest(TPoint p) { return SendMessageW(Window(), WM_NCHITTEST, 0, ScreenPoint(Window(), p)); }
+  void Down(TPoint p) { SendMessageW(Window(), WM_NCLBUTTONDOWN, HTCAPTION, ScreenPoint(Window(), p)); }
+  void Move(TPoint p) { SendMessageW(Window(), WM_NCMOUSEMOVE, HTCAPTION, ScreenPoint(Window(), p)); }
+  void Up(TPoint p) { SendMessageW(Window(), WM_NCLBUTTONUP, HTCAPTION, ScreenPoint(Window(), p)); }
+  void Press(TPoint p) {
+    Down(p);
+    Up(p);
+  }
+  TRect Bounds() {
+    RECT r{};
+    GetWindowRect(Window(), &r);
+    return TRect{r.left, r.top, r.right, r.bottom};
+  }
+
+  TForm* form_ = nullptr;
+  TSkForm* frame_ = nullptr;
+};
+
+// ---- hooks ---------------------------------------------------------------------
+
+class TRecordingHook : public TSkHook {
+ public:
+  TRecordingHook(TComponent* owner, std::vector<std::string>* log, std::string name, bool handles, bool throws)
+      : TSkHook(owner), log_(log), name_(std::move(name)), handles_(handles), throws_(throws) {}
+
+ protected:
+  void BeforeMessage(TMessage& message) override {
+    if (message.Msg != WM_USER + 7) return;
+    log_->push_back("before " + name_);
+    if (throws_) throw std::runtime_error("hook " + name_ + " failed");
+    if (handles_) {
+      message.Result = 42;
+      SetHandled(true);
+    }
+  }
+  void AfterMessage(TMessage& message) override {
+    if (message.Msg == WM_USER + 7) log_->push_back("after " + name_);
+  }
+
+ private:
+  std::vector<std::string>* log_;
+  std::string name_;
+  bool handles_;
+  bool throws_;
+};
+
+TEST(HookTest, ClientsSeeMessagesLastFirstAFailingOneIsReportedAndRecreatedWindowsAreHookedAgain) {
+  TExceptionCapture capture;
+  std::vector<std::string> log;
+  auto* form = CreateComponent<TForm>(Application);
+  form->HandleNeeded();
+  TRecordingHook* first = nullptr;
+  form->LoadComponents([&] {
+    first = CreateComponent<TRecordingHook>(form, &log, "first", false, false);
+    CreateComponent<TRecordingHook>(form, &log, "second", false, true);
+  });
+  EXPECT_EQ(SendMessageW(form->Handle(), WM_USER + 7, 0, 0), 0);
+  EXPECT_EQ(log, (std::vector<std::string>{"before second", "before first", "after second", "after first"}));
+  EXPECT_EQ(capture.Messages, std::vector<std::string>{"hook second failed"});
+
+  // A client that takes the message keeps it from the window and from the
+  // clients attached before it.
+  log.clear();
+  auto* third = CreateComponent<TRecordingHook>(form, &log, "third", true, false);
+  third->SetActive(false);
+  third->SetActive(true);
+  EXPECT_EQ(SendMessageW(form->Handle(), WM_USER + 7, 0, 0), 42);
+  EXPECT_EQ(log, std::vector<std::string>{"before third"});
+
+  log.clear();
+  third->SetActive(false);
+  // The window is made again at once, as a frame change that needs a new
+  // window does; the hook follows once the posted request arrives.
+  form->DestroyHandle();
+  form->HandleNeeded();
+  PumpFor(20);
+  ASSERT_NE(HookList().Find(form), nullptr);
+  EXPECT_TRUE(HookList().Find(form)->Hooked()) << "the new window is hooked again";
+  SendMessageW(form->Handle(), WM_USER + 7, 0, 0);
+  EXPECT_EQ(log.front(), "before second");
+  EXPECT_EQ(first->ControlHook(), HookList().Find(form));
+  delete form;
+  PumpFor(20);
+  EXPECT_EQ(HookList().Find(form), nullptr) << "a hook without clients is freed";
+}
+
+// ---- zones ---------------------------------------------------------------------
+
+TEST_F(FrameTest, EveryZoneReportsItsHitTestValueSizeableOrNotAndMaximized) {
+  for (bool themed : {false, true}) {
+    SCOPED_TRACE(themed ? "Skyline" : "no theme");
+    if (themed) UseSkylineTheme();
+    TSkForm* frame = Make();
+    EXPECT_EQ(frame->UsesTheme(), themed);
+    const TRect client = frame->ClientRect();
+    const int w = frame->FrameWidth(), h = frame->FrameHeight();
+    struct TCase {
+      const char* Name;
+      TPoint Point;
+      LRESULT Sizeable;
+      LRESULT Fixed;
+    };
+    const std::vector<TCase> cases = {
+        {"client", Center(client), HTCLIENT, HTCLIENT},
+        {"caption", TPoint{w / 2, client.Top - 4}, HTCAPTION, HTCAPTION},
+        {"close", Center(frame->ButtonRect(0)), HTCLOSE, HTCLOSE},
+        {"system menu", Center(frame->ButtonRect(1)), HTSYSMENU, HTSYSMENU},
+        {"minimize", Center(frame->ButtonRect(2)), HTMINBUTTON, HTMINBUTTON},
+        {"maximize", Center(frame->ButtonRect(3)), HTMAXBUTTON, HTMAXBUTTON},
+        {"roll-up", Center(frame->ButtonRect(5)), HTBORDER, HTBORDER},
+        {"tray", Center(frame->ButtonRect(6)), HTBORDER, HTBORDER},
+        {"left", TPoint{client.Left / 2, h / 2}, HTLEFT, HTCLIENT},
+        {"right", TPoint{w - 1 - (w - client.Right) / 2, h / 2}, HTRIGHT, HTCLIENT},
+        {"bottom", TPoint{w / 2, h - 1 - (h - client.Bottom) / 2}, HTBOTTOM, HTCLIENT},
+        {"bottom-right", TPoint{w - 2, h - 2}, HTBOTTOMRIGHT, HTCLIENT},
+        {"bottom-left", TPoint{1, h - 2}, HTBOTTOMLEFT, HTCLIENT},
+    };
+    for (bool sizeable : {true, false}) {
+      frame->Dragging().Sizeable = sizeable;
+      for (const TCase& c : cases) {
+        if (std::string(c.Name) == "roll-up" || std::string(c.Name) == "tray") {
+          // The stored theme's frame has no roll-up or tray button.
+          const TRect r = frame->ButtonRect(std::string(c.Name) == "tray" ? 6 : 5);
+          EXPECT_EQ(IsRectEmpty(r), themed) << c.Name;
+          if (themed) continue;
+        }
+        EXPECT_EQ(HitTest(c.Point), sizeable ? c.Sizeable : c.Fixed) << c.Name << (sizeable ? " sizeable" : "");
+      }
+    }
+    frame->Dragging().Sizeable = true;
+    frame->MaximizeForm();
+    const TRect maxClient = frame->ClientRect();
+    EXPECT_EQ(HitTest(TPoint{maxClient.Left / 2, frame->FrameHeight() / 2}), HTCLIENT) << "no sizing when maximized";
+    EXPECT_EQ(HitTest(Center(frame->ButtonRect(0))), HTCLOSE);
+    delete std::exchange(form_, nullptr);
+    FreeThemeLibrary();
+  }
+}
+
+// ---- frame mouse ------------------------------------------------------------------
+
+TEST_F(FrameTest, CloseButtonClosesOnlyWhenReleasedOnItAndCaptionDoubleClickNeedsMaximize) {
+  TSkForm* frame = Make();
+  const TPoint close = Center(frame->ButtonRect(0));
+  Down(close);
+  EXPECT_EQ(frame->PressedZone(), hcClose);
+  Move(Center(frame->ClientRect()));
+  Up(Center(frame->ClientRect()));
+  EXPECT_TRUE(IsWindowVisible(Window())) << "released elsewhere";
+  EXPECT_EQ(frame->PressedZone(), kfzNothingHot);
+
+  frame->SetBorderIcons(frame->BorderIcons() & ~BorderIconBit(kbiMaximize));
+  const TRect before = Bounds();
+  const TPoint caption{frame->FrameWidth() / 3, frame->ClientRect().Top - 4};
+  SendMessageW(Window(), WM_NCLBUTTONDBLCLK, HTCAPTION, ScreenPoint(Window(), caption));
+  EXPECT_EQ(frame->WindowState(), kwsNormal);
+  EXPECT_EQ(Bounds(), before);
+
+  frame->SetBorderIcons(frame->BorderIcons() | BorderIconBit(kbiMaximize));
+  SendMessageW(Window(), WM_NCLBUTTONDBLCLK, HTCAPTION, ScreenPoint(Window(), caption));
+  EXPECT_EQ(frame->WindowState(), kwsMaximized) << "with the maximize icon it maximizes";
+  frame->RestoreForm();
+
+  Press(Center(frame->ButtonRect(0)));
+  EXPECT_FALSE(IsWindowVisible(Window())) << "released on the button";
+}
+
+TEST_F(FrameTest, CaptionMovesSnapWithin19PixelsOfTheWorkAreaAndOutlineDragsMoveOnRelease) {
+  TSkForm* frame = Make(400, 300);
+  frame->Dragging().DragMode = kfdmFullDrag;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const TPoint grip{150, frame->ClientRect().Top - 4};
+  for (int distance : {19, 20}) {
+    form_->SetBounds(200, 200, 400, 300);
+    Down(grip);
+    // Screen points are taken against the window where the drag started.
+    const LPARAM start = ScreenPoint(Window(), grip);
+    const int dx = (work.left + distance) - 200;
+    SendMessageW(Window(), WM_NCMOUSEMOVE, HTCAPTION,
+                 MAKELPARAM(static_cast<WORD>(LOWORD(start) + dx), static_cast<WORD>(HIWORD(start))));
+    SendMessageW(Window(), WM_NCLBUTTONUP, HTCAPTION,
+                 MAKELPARAM(static_cast<WORD>(LOWORD(start) + dx), static_cast<WORD>(HIWORD(start))));
+    EXPECT_EQ(Bounds().Left, distance == 19 ? work.left : work.left + 20) << distance;
+    EXPECT_EQ(Bounds().Top, 200);
+  }
+
+  frame->Dragging().DragMode = kfdmBorder;
+  form_->SetBounds(300, 250, 400, 300);
+  Down(grip);
+  EXPECT_TRUE(frame->OutlineMode());
+  const LPARAM start = ScreenPoint(Window(), grip);
+  const LPARAM moved = MAKELPARAM(static_cast<WORD>(LOWORD(start) + 60), static_cast<WORD>(HIWORD(start) + 40));
+  SendMessageW(Window(), WM_NCMOUSEMOVE, HTCAPTION, moved);
+  EXPECT_EQ(Bounds(), (TRect{300, 250, 700, 550})) << "the window waits for the release";
+  EXPECT_EQ(frame->OutlineRect(), (TRect{360, 290, 760, 590}));
+  EXPECT_FALSE(frame->FramePaintEnabled());
+  SendMessageW(Window(), WM_NCLBUTTONUP, HTCAPTION, moved);
+  EXPECT_EQ(Bounds(), (TRect{360, 290, 760, 590}));
+  EXPECT_TRUE(frame->FramePaintEnabled());
+  EXPECT_FALSE(frame->DragActive());
+}
+
+// ---- window states -------------------------------------------------------------------
+
+TEST_F(FrameTest, RollUpKeepsPositionAndWidthAndASecondRollUpRestoresTheSize) {
+  TSkForm* frame = Make();
+  form_->SetBounds(50, 60, 792, 600);
+  const int clientHeight = static_cast<int>(RectHeight(frame->ClientRect()));
+  Press(Center(frame->ButtonRect(5)));
+  EXPECT_EQ(frame->WindowState(), kwsRollup);
+  EXPECT_EQ(Bounds(), (TRect{50, 60, 842, 660 - clientHeight}));
+  form_->SetBounds(80, 90, 792, Bounds().Bottom - Bounds().Top);
+  SendMessageW(Window(), WM_NCLBUTTONDOWN, HTBORDER, ScreenPoint(Window(), Center(frame->ButtonRect(5))));
+  SendMessageW(Window(), WM_NCLBUTTONUP, HTBORDER, ScreenPoint(Window(), Center(frame->ButtonRect(5))));
+  EXPECT_EQ(frame->WindowState(), kwsNormal);
+  EXPECT_EQ(Bounds(), (TRect{80, 90, 872, 690})) << "792 x 600 at the current position";
+}
+
+TEST_F(FrameTest, EveryTransitionReturnsThroughRestore) {
+  TSkForm* frame = Make(500, 400);
+  const TRect normal{100, 120, 600, 520};
+  using TStep = void (TSkDefaultForm::*)();
+  struct TCase {
+    const char* Name;
+    std::vector<TStep> Steps;
+    std::vector<TSkWindowState> States;
+  };
+  const std::vector<TCase> cases = {
+      {"maximize", {&TSkDefaultForm::MaximizeForm, &TSkDefaultForm::RestoreForm}, {kwsMaximized, kwsNormal}},
+      {"roll up", {&TSkDefaultForm::RollupForm, &TSkDefaultForm::RestoreForm}, {kwsRollup, kwsNormal}},
+      {"minimize", {&TSkDefaultForm::MinimizeForm, &TSkDefaultForm::RestoreForm}, {kwsMinimized, kwsNormal}},
+      {"tray", {&TSkDefaultForm::MinimizeToTray, &TSkDefaultForm::RestoreForm}, {kwsTray, kwsNormal}},
+      {"maximized, minimized, back",
+       {&TSkDefaultForm::MaximizeForm, &TSkDefaultForm::MinimizeForm, &TSkDefaultForm::RestoreForm,
+        &TSkDefaultForm::RestoreForm},
+       {kwsMaximized, kwsMinimized, kwsMaximized, kwsNormal}},
+      {"rolled up, maximized, back",
+       {&TSkDefaultForm::RollupForm, &TSkDefaultForm::MaximizeForm, &TSkDefaultForm::RestoreForm,
+        &TSkDefaultForm::RestoreForm},
+       {kwsRollup, kwsMaximized, kwsRollup, kwsNormal}},
+      {"maximized, tray, back",
+       {&TSkDefaultForm::MaximizeForm, &TSkDefaultForm::MinimizeToTray, &TSkDefaultForm::RestoreForm,
+        &TSkDefaultForm::RestoreForm},
+       {kwsMaximized, kwsTray, kwsMaximized, kwsNormal}},
+      {"rolled up, tray, back",
+       {&TSkDefaultForm::RollupForm, &TSkDefaultForm::MinimizeToTray, &TSkDefaultForm::RestoreForm,
+        &TSkDefaultForm::RestoreForm},
+       {kwsRollup, kwsTray, kwsRollup, kwsNormal}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    form_->SetBoundsRect(normal);
+    for (size_t i = 0; i < c.Steps.size(); ++i) {
+      (frame->*c.Steps[i])();
+      PumpFor(20);
+      EXPECT_EQ(frame->WindowState(), c.States[i]) << "step " << i;
+      if (c.States[i] == kwsMaximized) EXPECT_EQ(Bounds(), frame->MaximizedRect());
+      if (c.States[i] == kwsTray) EXPECT_FALSE(IsWindowVisible(Window()));
+      if (c.States[i] == kwsMinimized) EXPECT_TRUE(IsIconic(Window()));
+    }
+    EXPECT_EQ(Bounds(), normal);
+    EXPECT_EQ(frame->PrevState(), kwsNormal);
+    EXPECT_TRUE(IsWindowVisible(Window()));
+  }
+}
+
+TEST_F(FrameTest, TrayTipKeepsTheFirst63CharactersOfTheCaption) {
+  TSkForm* frame = Make();
+  frame->SetMinimizeApplication(false);
+  std::wstring caption;
+  for (int i = 0; i < 80; ++i) caption += static_cast<wchar_t>(L'a' + i % 26);
+  frame->SetCaption(caption);
+  frame->MinimizeToTray();
+  EXPECT_EQ(std::wstring(frame->TrayIconData().szTip), caption.substr(0, 63));
+  EXPECT_EQ(frame->TrayIconData().uCallbackMessage, kSkMsgTrayCallback);
+  EXPECT_EQ(frame->TrayIconData().cbSize, sizeof(NOTIFYICONDATAW));
+  frame->RestoreForm();
+  EXPECT_FALSE(frame->TrayIconShown());
+}
+
+TEST_F(FrameTest, AStateSetWhileLoadingIsAppliedThroughThePostedMessage) {
+  TSkForm* frame = nullptr;
+  form_ = CreateComponent<TForm>(Application);
+  form_->SetBounds(100, 120, 500, 400);
+  form_->LoadComponents([&] {
+    frame = CreateComponent<TSkForm>(form_);
+    frame->SetWindowState(kwsMaximized);
+    EXPECT_EQ(frame->WindowState(), kwsNormal);
+  });
+  EXPECT_EQ(frame->PendingState(), kwsMaximized);
+  EXPECT_GE(Bounds().Top, GetSystemMetrics(SM_CYVIRTUALSCREEN)) << "out of sight until applied";
+  MSG message{};
+  EXPECT_TRUE(PeekMessageW(&message, Window(), kSkMsgApplyState, kSkMsgApplyState, PM_NOREMOVE));
+  EXPECT_EQ(message.wParam, 1u);
+  PumpFor(30);
+  EXPECT_EQ(frame->WindowState(), kwsMaximized);
+  EXPECT_EQ(frame->PendingState(), kwsNormal);
+  EXPECT_EQ(Bounds(), frame->MaximizedRect());
+  frame->RestoreForm();
+  EXPECT_EQ(Bounds(), (TRect{100, 120, 600, 520})) << "the normal bounds are those before loading ended";
+}
+
+TEST(SystemMenuTest, EntriesFollowStateAndIcons) {
+  const TSkBorderIcons all = kSkDefaultBorderIcons;
+  auto captions = [](TSkWindowState state, TSkBorderIcons icons) {
+    std::vector<std::wstring> out;
+    for (const auto& e : SystemMenuEntries(state, icons)) out.push_back(e.Caption);
+    return out;
+  };
+  using V = std::vector<std::wstring>;
+  EXPECT_EQ(captions(kwsNormal, all), (V{L"Mi&nimize", L"Ma&ximize", L"Ro&llup", L"Minimize to &Tray", L"-", L"&Close"}));
+  EXPECT_EQ(captions(kwsMaximized, all), (V{L"&Restore", L"Mi&nimize", L"Ro&llup", L"Minimize to &Tray", L"-", L"&Close"}));
+  EXPECT_EQ(captions(kwsRollup, all), (V{L"&Restore", L"Mi&nimize", L"Ma&ximize", L"Minimize to &Tray", L"-", L"&Close"}));
+  EXPECT_EQ(captions(kwsMinimized, all), (V{L"&Restore", L"-", L"&Close"}));
+  EXPECT_EQ(captions(kwsNormal, BorderIconBit(kbiClose)), V{L"&Close"}) << "no separator before the only entry";
+  EXPECT_EQ(captions(kwsNormal, BorderIconBit(kbiMinimize)), V{L"Mi&nimize"});
+  const auto entries = SystemMenuEntries(kwsNormal, all);
+  EXPECT_EQ(entries.back().ImageIndex, 0);
+  EXPECT_EQ(entries.back().ShortCut, L"Alt+F4");
+  EXPECT_EQ(entries.front().ImageIndex, 1);
+}
+
+TEST_F(FrameTest, ThemedCaptionBandShowsTheThemesOwnPainting) {
+  UseSkylineTheme();
+  TSkForm* frame = Make(400, 300);
+  frame->SetCaption(L"");
+  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
+  ASSERT_TRUE(frame->UsesTheme());
+  // The theme paints the frame into a bitmap of the window's size.
+  TskBitmap expected;
+  expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
+  {
+    TSkBorrowedCanvas canvas(expected.DC());
+    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
+  }
+  TskBitmap actual;
+  actual.SetSize(frame->FrameWidth(), frame->FrameHeight());
+  HDC dc = GetWindowDC(Window());
+  BitBlt(actual.DC(), 0, 0, frame->FrameWidth(), frame->FrameHeight(), dc, 0, 0, SRCCOPY);
+  ReleaseDC(Window(), dc);
+  const int band = frame->ClientRect().Top;
+  for (TPoint p : {TPoint{2, band / 2}, TPoint{60, 2}, TPoint{120, band - 2}, TPoint{frame->FrameWidth() - 2, band / 2},
+                   TPoint{1, 150}, TPoint{200, frame->FrameHeight() - 1}}) {
+    EXPECT_EQ(Rgb(actual, p.X, p.Y), Rgb(expected, p.X, p.Y)) << p.X << "," << p.Y;
+  }
+  const TRect close = frame->ButtonRect(0);
+  EXPECT_NE(Rgb(actual, Center(close).X, Center(close).Y), Rgb(expected, Center(close).X, Center(close).Y))
+      << "the button is drawn over the frame";
+}
+
+}  // namespace
