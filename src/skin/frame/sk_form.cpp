@@ -9,6 +9,7 @@
 #include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
 #include "skin/controls/sk_controls.h"
+#include "skin/core/sk_effect.h"
 #include "skin/core/sk_gdi_guards.h"
 
 namespace {
@@ -319,6 +320,7 @@ HRGN TSkDefaultForm::WindowRegion() { return nullptr; }
 void TSkDefaultForm::UpdateRegion() {
   if (form_ == nullptr || !form_->HandleAllocated()) return;
   SetWindowRgn(form_->Handle(), WindowRegion(), TRUE);
+  if (persistentBuffer_) persistentBuffer_->SetSize(std::max(1, FrameWidth()), std::max(1, FrameHeight()));
   if (OnResize) OnResize(this);
 }
 
@@ -434,8 +436,21 @@ void TSkDefaultForm::PaintFrame() {
     BitBlt(dc, 0, 0, FrameWidth(), client.Top, band.DC(), 0, 0, SRCCOPY);
     return;
   }
-  TskBitmap buffer;
-  buffer.SetSize(FrameWidth(), FrameHeight());
+  TskBitmap temporary;
+  TskBitmap* target = &temporary;
+  if (performance_ == qvfpSharedBuffer && SharedBuffer().Width() >= FrameWidth() &&
+      SharedBuffer().Height() >= FrameHeight()) {
+    target = &SharedBuffer();
+  } else if (performance_ == qvfpPersistentBuffer) {
+    if (!persistentBuffer_) persistentBuffer_ = std::make_unique<TskBitmap>();
+    if (persistentBuffer_->Width() != FrameWidth() || persistentBuffer_->Height() != FrameHeight()) {
+      persistentBuffer_->SetSize(FrameWidth(), FrameHeight());
+    }
+    target = persistentBuffer_.get();
+  } else {
+    temporary.SetSize(FrameWidth(), FrameHeight());
+  }
+  TskBitmap& buffer = *target;
   DrawFrameOn(buffer.DC());
   // Four strips: caption band, left, right, bottom.
   const TRect strips[] = {{0, 0, window.Right, client.Top},
@@ -465,6 +480,76 @@ void TSkDefaultForm::ReapplyFrame() {
     SetFormBounds(TRect{bounds.Left, bounds.Top, bounds.Right + dw, bounds.Bottom + dh});
   }
   RedrawWindow(handle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+std::unique_ptr<TskBitmap> TSkDefaultForm::ComposeShowPicture() {
+  auto image = std::make_unique<TskBitmap>();
+  const int width = std::max(1, FrameWidth()), height = std::max(1, FrameHeight());
+  image->SetSize(width, height);
+  HDC dc = image->DC();
+  const bool active = std::exchange(captionActive_, true);
+  DrawFrameOn(dc);
+  captionActive_ = active;
+  {
+    TSkBorrowedCanvas canvas(dc);
+    PaintClientBackground(canvas);
+  }
+  const TRect client = ClientRect();
+  for (int i = 0; i < form_->ControlCount(); ++i) {
+    auto* child = dynamic_cast<TWinControl*>(form_->Controls(i));
+    if (child != nullptr && child->Visible()) child->PaintTo(dc, client.Left + child->Left(), client.Top + child->Top());
+  }
+  {
+    TSavedDC saved(dc);
+    SetViewportOrgEx(dc, client.Left, client.Top, nullptr);
+    IntersectClipRect(dc, 0, 0, static_cast<int>(RectWidth(client)), static_cast<int>(RectHeight(client)));
+    form_->PaintControls(dc, nullptr);
+  }
+  GdiFlush();
+  // What lies outside the region shows the screen behind: the key colour.
+  TskBitmap mask;
+  HRGN region = WindowRegion();
+  if (region != nullptr) {
+    mask.SetSize(width, height);
+    mask.Fill(0);
+    TGdiBrush white(CreateSolidBrush(RGB(255, 255, 255)));
+    FillRgn(mask.DC(), region, white.Get());
+    DeleteObject(region);
+    GdiFlush();
+  }
+  constexpr TskPixel kOpaqueKey = kKeyColor | 0xFF000000u;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      TskPixel& pixel = image->Row(y)[x];
+      const bool nearKey = std::abs(PixelRed(pixel) - PixelRed(kKeyColor)) <= 5 &&
+                           std::abs(PixelGreen(pixel) - PixelGreen(kKeyColor)) <= 5 &&
+                           std::abs(PixelBlue(pixel) - PixelBlue(kKeyColor)) <= 5;
+      const bool outside =
+          region != nullptr &&
+          (mask.Row(y)[x] & 0x00FFFFFF) == 0;
+      pixel = nearKey || outside ? kOpaqueKey : (pixel | 0xFF000000u);
+    }
+  }
+  return image;
+}
+
+void TSkDefaultForm::RunShowAnimation(const TRect& screenBounds) {
+  if (animating_ || !animation_.Enabled() || form_ == nullptr) return;
+  Application->ProcessMessages();
+  animating_ = true;
+  const TScopeExit done([this] { animating_ = false; });
+  const int width = static_cast<int>(RectWidth(screenBounds)), height = static_cast<int>(RectHeight(screenBounds));
+  if (width <= 0 || height <= 0) return;
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return;
+  const TScopeExit release([screen] { ReleaseDC(nullptr, screen); });
+  TskBitmap background;
+  background.SetSize(width, height);
+  BitBlt(background.DC(), 0, 0, width, height, screen, screenBounds.Left, screenBounds.Top, SRCCOPY);
+  GdiFlush();
+  std::unique_ptr<TskBitmap> picture = ComposeShowPicture();
+  TskDcCanvas canvas(screen);
+  RunEffect(&canvas, screenBounds.Left, screenBounds.Top, &background, picture.get(), animation_.AnimationRec());
 }
 
 void TSkDefaultForm::ThemeChanged(TskThemeChange code, intptr_t) {

@@ -71,6 +71,9 @@ constexpr UINT kSkMsgTrayCallback = 1388;
 // Sent to the window (WParam its own handle) before it goes to the tray; 1
 // keeps it out.
 constexpr UINT kSkMsgQueryTray = 17684;
+// Sent by a theme link to the forms linked to it (LParam: the link) when its
+// theme changed: the frame is measured again.
+constexpr UINT kSkMsgLinkThemeChanged = SKM_THEMECHANGE + 1;
 // The length of the tray tip the frame keeps.
 constexpr size_t kSkTrayTipLength = 63;
 
@@ -252,6 +255,11 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // After a change of style, icons or theme: the frame is measured again
   // and the client area keeps its size.
   void ReapplyFrame();
+  // The picture the show animation ends on: the frame drawn active, the
+  // client background and the child controls; opaque, with the key colour
+  // outside the window's region and wherever a colour lies within 5 of it.
+  std::unique_ptr<TskBitmap> ComposeShowPicture();
+  bool Animating() const { return animating_; }
 
   void ThemeChanged(TskThemeChange code, intptr_t argument) override;
 
@@ -291,6 +299,8 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   void AddTrayIcon();
   void RemoveTrayIcon();
   void HoverTick();
+  // Plays Animation on the screen where the window is about to appear.
+  void RunShowAnimation(const TRect& screenBounds);
   // Runs the menu bar's keyboard tracking once a menu bar is wired in; the
   // bar's mode is entered there (nothing yet without one).
   void RunMenuBarTracking() {}
@@ -328,12 +338,16 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TRect outlineRect_;
   bool framePaintEnabled_ = true;
   bool shown_ = false;
+  bool animating_ = false;
   int windowWidth_ = 0;
   int windowHeight_ = 0;
   NOTIFYICONDATAW trayData_{};
   HWND trayWindow_ = nullptr;
   bool trayIconShown_ = false;
   UINT_PTR hoverTimer_ = 0;
+  // The frame's own bitmap of qvfpPersistentBuffer, kept at the window's
+  // size.
+  std::unique_ptr<TskBitmap> persistentBuffer_;
 };
 
 class TSkForm : public TSkDefaultForm {
@@ -364,6 +378,7 @@ class TSkForm : public TSkDefaultForm {
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
+  void BeforeMessage(TMessage& message) override;
 
  private:
   void DrawThemedFrame(TCanvas& canvas, TskTheme& theme, const TskWindowInfo& info);

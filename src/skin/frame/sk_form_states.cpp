@@ -50,6 +50,10 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
       message.Result = TRUE;
       SetHandled(true);
       return;
+    case WM_ACTIVATE:
+      // The platform minimized the window behind the frame's back.
+      if (!captionActive_ && HIWORD(message.WParam) != 0 && state_ != kwsMinimized) MinimizeForm();
+      return;
     case WM_NCLBUTTONDOWN:
       if (!captionActive_ && GetActiveWindow() != form_->Handle()) SetActiveWindow(form_->Handle());
       FrameMouseDown(PointOf(message.LParam), false);
@@ -119,6 +123,15 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
           pos->cx = std::max(pos->cx, static_cast<int>(least.Width));
           pos->cy = std::max(pos->cy, static_cast<int>(least.Height));
         }
+      }
+      if ((pos->flags & SWP_SHOWWINDOW) != 0 && pendingState_ == kwsNormal && animation_.Enabled() &&
+          !IsWindowVisible(form_->Handle())) {
+        RECT now{};
+        GetWindowRect(form_->Handle(), &now);
+        const bool moves = (pos->flags & SWP_NOMOVE) == 0, sizes = (pos->flags & SWP_NOSIZE) == 0;
+        const int left = moves ? pos->x : now.left, top = moves ? pos->y : now.top;
+        RunShowAnimation(TRect{left, top, left + (sizes ? pos->cx : now.right - now.left),
+                               top + (sizes ? pos->cy : now.bottom - now.top)});
       }
       return;
     }

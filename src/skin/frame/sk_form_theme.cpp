@@ -45,6 +45,16 @@ void TSkForm::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component == themeLink_) themeLink_ = nullptr;
 }
 
+void TSkForm::BeforeMessage(TMessage& message) {
+  if (message.Msg == kSkMsgLinkThemeChanged && themeLink_ != nullptr &&
+      message.LParam == reinterpret_cast<LPARAM>(themeLink_)) {
+    ReapplyFrame();
+    SetHandled(true);
+    return;
+  }
+  TSkDefaultForm::BeforeMessage(message);
+}
+
 bool TSkForm::UsesTheme() {
   return Theme() != nullptr && DefinesWindowObject(WindowKindOf(BorderStyle()), themeObject_, themeLink_);
 }

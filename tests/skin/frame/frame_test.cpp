@@ -33,10 +33,11 @@ class FrameTest : public ::testing::Test {
   }
   // A shown form of the given outer size skinned by a TSkForm; before lets
   // a case set properties while the layout loads.
-  TSkForm* Make(int width = 792, int height = 600, const std::function<void(TSkForm&)>& before = {}) {
+  template <class TFrame = TSkForm>
+  TFrame* Make(int width = 792, int height = 600, const std::function<void(TSkForm&)>& before = {}) {
     form_ = CreateComponent<TForm>(Application);
     form_->LoadComponents([&] {
-      frame_ = CreateComponent<TSkForm>(form_);
+      frame_ = CreateComponent<TFrame>(form_);
       if (before) before(*frame_);
     });
     // A popup window appears at once under Wine without a window manager;
@@ -46,7 +47,7 @@ class FrameTest : public ::testing::Test {
     ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
     form_->SetVisible(true);
     PumpFor(20);
-    return frame_;
+    return static_cast<TFrame*>(frame_);
   }
   HWND Window() { return form_->Handle(); }
   LRESULT HitTest(TPoint p) { return SendMessageW(Window(), WM_NCHITTEST, 0, ScreenPoint(Window(), p)); }
@@ -372,32 +373,193 @@ TEST(SystemMenuTest, EntriesFollowStateAndIcons) {
   EXPECT_EQ(entries.front().ImageIndex, 1);
 }
 
-TEST_F(FrameTest, ThemedCaptionBandShowsTheThemesOwnPainting) {
+TEST_F(FrameTest, ThemedFrameShowsTheThemesOwnPaintingInEveryBufferingMode) {
   UseSkylineTheme();
   TSkForm* frame = Make(400, 300);
   frame->SetCaption(L"");
-  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
   ASSERT_TRUE(frame->UsesTheme());
   // The theme paints the frame into a bitmap of the window's size.
+  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
   TskBitmap expected;
   expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
   {
     TSkBorrowedCanvas canvas(expected.DC());
     ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
   }
-  TskBitmap actual;
-  actual.SetSize(frame->FrameWidth(), frame->FrameHeight());
-  HDC dc = GetWindowDC(Window());
-  BitBlt(actual.DC(), 0, 0, frame->FrameWidth(), frame->FrameHeight(), dc, 0, 0, SRCCOPY);
-  ReleaseDC(Window(), dc);
   const int band = frame->ClientRect().Top;
-  for (TPoint p : {TPoint{2, band / 2}, TPoint{60, 2}, TPoint{120, band - 2}, TPoint{frame->FrameWidth() - 2, band / 2},
-                   TPoint{1, 150}, TPoint{200, frame->FrameHeight() - 1}}) {
-    EXPECT_EQ(Rgb(actual, p.X, p.Y), Rgb(expected, p.X, p.Y)) << p.X << "," << p.Y;
+  const TPoint close = Center(frame->ButtonRect(0));
+  for (TSkFormPerformance mode : {qvfpNoBuffer, qvfpSharedBuffer, qvfpPersistentBuffer, qvfpDoubleBuffer}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    frame->SetPerformance(mode);
+    // Wipe the frame on the screen first so that only this mode's painting
+    // shows.
+    HDC dc = GetWindowDC(Window());
+    FillRectColor(dc, TRect{0, 0, frame->FrameWidth(), frame->FrameHeight()}, clLime);
+    SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
+    TskBitmap actual;
+    actual.SetSize(frame->FrameWidth(), frame->FrameHeight());
+    BitBlt(actual.DC(), 0, 0, frame->FrameWidth(), frame->FrameHeight(), dc, 0, 0, SRCCOPY);
+    ReleaseDC(Window(), dc);
+    for (TPoint p : {TPoint{2, band / 2}, TPoint{60, 2}, TPoint{120, band - 2}, TPoint{frame->FrameWidth() - 2, band / 2},
+                     TPoint{1, 150}, TPoint{200, frame->FrameHeight() - 1}}) {
+      EXPECT_EQ(Rgb(actual, p.X, p.Y), Rgb(expected, p.X, p.Y)) << p.X << "," << p.Y;
+    }
+    EXPECT_NE(Rgb(actual, close.X, close.Y), Rgb(expected, close.X, close.Y)) << "the button is drawn over the frame";
   }
-  const TRect close = frame->ButtonRect(0);
-  EXPECT_NE(Rgb(actual, Center(close).X, Center(close).Y), Rgb(expected, Center(close).X, Center(close).Y))
-      << "the button is drawn over the frame";
+}
+
+// A frame that records where its system menu would pop up.
+class TMenuRecordingForm : public TSkForm {
+ public:
+  using TSkForm::TSkForm;
+  std::vector<std::vector<TSkSystemMenuEntry>> Shown;
+  std::vector<TPoint> At;
+
+ protected:
+  void PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entries, TPoint point) override {
+    Shown.push_back(entries);
+    At.push_back(point);
+  }
+};
+
+TEST_F(FrameTest, SystemMenuOpensBelowTheIconAtTheMouseAndFromTheKeyboardAndItsEntriesAct) {
+  auto* frame = Make<TMenuRecordingForm>(500, 400);
+  const TRect icon = frame->ButtonRect(1);
+  Press(Center(icon));
+  ASSERT_EQ(frame->Shown.size(), 1u);
+  EXPECT_EQ(frame->Shown[0], SystemMenuEntries(kwsNormal, frame->BorderIcons()));
+  const TRect bounds = Bounds();
+  EXPECT_EQ(frame->At[0], (TPoint{bounds.Left + icon.Left, bounds.Top + icon.Bottom})) << "below the icon";
+
+  const TPoint caption{200, frame->ClientRect().Top - 4};
+  SendMessageW(Window(), WM_NCRBUTTONDOWN, HTCAPTION, ScreenPoint(Window(), caption));
+  SendMessageW(Window(), WM_NCRBUTTONUP, HTCAPTION, ScreenPoint(Window(), caption));
+  ASSERT_EQ(frame->At.size(), 2u);
+  EXPECT_EQ(frame->At[1], (TPoint{bounds.Left + caption.X, bounds.Top + caption.Y})) << "at the mouse";
+
+  // Alt alone and Alt+Space open it at the client origin; a letter without
+  // a menu bar does not.
+  EXPECT_EQ(SendMessageW(Window(), WM_SYSCOMMAND, SC_KEYMENU, 0), 0);
+  EXPECT_EQ(SendMessageW(Window(), WM_SYSCOMMAND, SC_KEYMENU, L' '), 0);
+  ASSERT_EQ(frame->At.size(), 4u);
+  EXPECT_EQ(frame->At[3], form_->ClientToScreen(TPoint{0, 0}));
+  SendMessageW(Window(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  EXPECT_EQ(frame->At.size(), 4u);
+
+  frame->SystemMenuCommand(L"Ro&llup");
+  EXPECT_EQ(frame->WindowState(), kwsRollup);
+  Press(Center(icon));
+  EXPECT_EQ(frame->Shown.back(), SystemMenuEntries(kwsRollup, frame->BorderIcons()));
+  frame->SystemMenuCommand(L"&Restore");
+  EXPECT_EQ(frame->WindowState(), kwsNormal);
+  EXPECT_EQ(Bounds(), bounds);
+}
+
+TEST_F(FrameTest, CaptionChangeHidesThePlatformCaptionUntilThePostedRestore) {
+  TSkForm* frame = Make(400, 300);
+  SetWindowLongW(Window(), GWL_STYLE, GetWindowLongW(Window(), GWL_STYLE) | WS_CAPTION);
+  frame->SetCaption(L"New caption");
+  EXPECT_EQ(form_->Caption(), L"New caption");
+  EXPECT_EQ(GetWindowLongW(Window(), GWL_STYLE) & WS_CAPTION, 0) << "until the posted message arrives";
+  MSG message{};
+  EXPECT_TRUE(PeekMessageW(&message, Window(), kSkMsgRestoreCaption, kSkMsgRestoreCaption, PM_NOREMOVE));
+  PumpFor(30);
+  EXPECT_EQ(GetWindowLongW(Window(), GWL_STYLE) & WS_CAPTION, static_cast<LONG>(WS_CAPTION));
+  // The same text again changes nothing.
+  frame->SetCaption(L"New caption");
+  EXPECT_EQ(GetWindowLongW(Window(), GWL_STYLE) & WS_CAPTION, static_cast<LONG>(WS_CAPTION));
+}
+
+TEST_F(FrameTest, PlainFrameDrawsTheCaptionBandByActivationAndAThemeKeepsTheClientSize) {
+  TSkForm* frame = Make(400, 300);
+  frame->SetCaption(L"");
+  auto bandPixel = [&] {
+    HDC dc = GetWindowDC(Window());
+    const COLORREF c = GetPixel(dc, frame->FrameWidth() / 2, frame->ClientRect().Top - 3);
+    ReleaseDC(Window(), dc);
+    return static_cast<uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+  };
+  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
+  EXPECT_TRUE(frame->CaptionActive());
+  EXPECT_EQ(bandPixel(), SysRgb(COLOR_ACTIVECAPTION));
+  SendMessageW(Window(), WM_NCACTIVATE, FALSE, 0);
+  EXPECT_EQ(bandPixel(), SysRgb(COLOR_INACTIVECAPTION));
+  RECT client{};
+  GetClientRect(Window(), &client);
+  const TRect plain = frame->ClientRect();
+  EXPECT_EQ(client.right, RectWidth(plain));
+  EXPECT_EQ(client.bottom, RectHeight(plain));
+
+  UseSkylineTheme();
+  EXPECT_TRUE(frame->UsesTheme());
+  EXPECT_NE(frame->ClientRect(), plain) << "the theme's frame has other margins";
+  RECT themed{};
+  GetClientRect(Window(), &themed);
+  EXPECT_EQ(themed.right, client.right) << "the client keeps its size";
+  EXPECT_EQ(themed.bottom, client.bottom);
+  ClearTheme();
+  EXPECT_FALSE(frame->UsesTheme());
+  EXPECT_EQ(frame->ClientRect(), plain);
+}
+
+TEST_F(FrameTest, PostedMaximizeAndPlatformCommandsRunTheFramesOwnStates) {
+  TSkForm* frame = Make(500, 400);
+  const TRect normal = Bounds();
+  PostMessageW(Window(), kSkMsgMaximize, 0, 0);
+  PumpFor(30);
+  EXPECT_EQ(frame->WindowState(), kwsMaximized);
+  EXPECT_FALSE(IsZoomed(Window())) << "the platform's maximized state is not used";
+  SendMessageW(Window(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_EQ(frame->WindowState(), kwsNormal);
+  EXPECT_EQ(Bounds(), normal);
+  SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_EQ(frame->WindowState(), kwsMaximized);
+  EXPECT_FALSE(IsZoomed(Window()));
+  frame->SetWindowState(kwsNormal);
+  EXPECT_EQ(Bounds(), normal);
+}
+
+TEST_F(FrameTest, ShowPictureHoldsTheActiveFrameTheClientAndItsChildrenAndTheKeyOutsideTheRegion) {
+  UseSkylineTheme();
+  TSkForm* frame = Make(400, 300);
+  SendMessageW(Window(), WM_NCACTIVATE, FALSE, 0);
+  auto* child = CreateComponent<TCustomControl>(form_);
+  child->SetBounds(20, 30, 50, 40);
+  child->SetColor(clRed);
+  child->SetParent(form_);
+  std::unique_ptr<TskBitmap> picture = frame->ComposeShowPicture();
+  ASSERT_EQ(picture->Width(), frame->FrameWidth());
+  EXPECT_FALSE(frame->CaptionActive()) << "only the picture is drawn active";
+
+  TskWindowInfo info = frame->WindowInfo();
+  info.Active = 1;
+  TskBitmap expected;
+  expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
+  {
+    TSkBorrowedCanvas canvas(expected.DC());
+    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", info);
+    ThemeManager().CurrentTheme()->PaintWindowClient(WindowKindOf(kbsStandard), canvas, "default",
+                                                     frame->ClientRect());
+  }
+  const TRect client = frame->ClientRect();
+  HRGN region = frame->WindowRegion();
+  for (TPoint p : {TPoint{0, 0}, TPoint{frame->FrameWidth() - 1, 0}, TPoint{100, 3}, TPoint{1, 150},
+                   TPoint{client.Left + 200, client.Top + 150}}) {
+    const bool outside = region != nullptr && !PtInRegion(region, p.X, p.Y);
+    EXPECT_EQ(Rgb(*picture, p.X, p.Y), outside ? static_cast<uint32_t>(kKeyColor) : Rgb(expected, p.X, p.Y))
+        << p.X << "," << p.Y;
+    EXPECT_EQ(PixelAlpha(picture->Row(p.Y)[p.X]), 255);
+  }
+  if (region != nullptr) DeleteObject(region);
+  EXPECT_EQ(Rgb(*picture, client.Left + 45, client.Top + 50), 0xFF0000u) << "the child is in the picture";
+
+  // Shown with the animation on, the window appears once the effect ended.
+  frame->Animation().SetEnabled(true);
+  frame->Animation().SetTime(50);
+  ShowWindow(Window(), SW_HIDE);
+  ShowWindow(Window(), SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(IsWindowVisible(Window()));
+  EXPECT_FALSE(frame->Animating());
 }
 
 }  // namespace
