@@ -104,6 +104,12 @@ TSkDefaultForm::TSkDefaultForm(TComponent* owner) : TSkHook(owner), form_(dynami
     form_->SetBorderIcons(biMinimize | biMaximize);
   }
   trayData_.cbSize = sizeof(NOTIFYICONDATAW);
+  blending_.OnChange = [this] {
+    if (!IsLoading()) ReapplyFrame();
+  };
+  shadow_.OnChange = [this] {
+    if (!IsLoading()) ReapplyFrame();
+  };
   ThemeManager().RegisterClient(this);
 }
 
@@ -194,11 +200,11 @@ void TSkDefaultForm::SetWindowState(TSkWindowState value) {
 }
 
 int TSkDefaultForm::FrameWidth() const {
-  return shadow_.Enabled() && state_ != kwsMaximized ? windowWidth_ - shadow_.Size() : windowWidth_;
+  return windowWidth_ - ShadowSize();
 }
 
 int TSkDefaultForm::FrameHeight() const {
-  return shadow_.Enabled() && state_ != kwsMaximized ? windowHeight_ - shadow_.Size() : windowHeight_;
+  return windowHeight_ - ShadowSize();
 }
 
 // ---- geometry without a theme -----------------------------------------------------
@@ -292,8 +298,9 @@ TRect TSkDefaultForm::MaximizedRect() {
 TRect TSkDefaultForm::RolledUpRect() {
   const TRect bounds = form_->BoundsRect();
   const TRect client = ClientRect();
-  return TRect{bounds.Left, bounds.Top, bounds.Left + FrameWidth(),
-               bounds.Top + FrameHeight() - static_cast<int>(RectHeight(client))};
+  // The shadow stays under the rolled-up frame.
+  return TRect{bounds.Left, bounds.Top, bounds.Right,
+               bounds.Top + FrameHeight() - static_cast<int>(RectHeight(client)) + ShadowSize()};
 }
 
 TRect TSkDefaultForm::MinimizedRect() {
@@ -319,8 +326,18 @@ HRGN TSkDefaultForm::WindowRegion() { return nullptr; }
 
 void TSkDefaultForm::UpdateRegion() {
   if (form_ == nullptr || !form_->HandleAllocated()) return;
-  SetWindowRgn(form_->Handle(), WindowRegion(), TRUE);
-  if (persistentBuffer_) persistentBuffer_->SetSize(std::max(1, FrameWidth()), std::max(1, FrameHeight()));
+  HRGN region = WindowRegion();
+  if (const int shadow = ShadowSize(); shadow > 0) {
+    // The frame's shape and the same shape moved by the shadow's size.
+    if (region == nullptr) region = CreateRectRgn(0, 0, FrameWidth(), FrameHeight());
+    HRGN moved = CreateRectRgn(0, 0, 0, 0);
+    CombineRgn(moved, region, nullptr, RGN_COPY);
+    OffsetRgn(moved, shadow, shadow);
+    CombineRgn(region, region, moved, RGN_OR);
+    DeleteObject(moved);
+  }
+  SetWindowRgn(form_->Handle(), region, TRUE);
+  if (persistentBuffer_) persistentBuffer_->SetSize(std::max(1, windowWidth_), std::max(1, windowHeight_));
   if (OnResize) OnResize(this);
 }
 
@@ -328,8 +345,9 @@ void TSkDefaultForm::FrameMargins(int& left, int& top, int& right, int& bottom) 
   const TRect client = ClientRect();
   left = client.Left;
   top = client.Top;
-  right = FrameWidth() - client.Right;
-  bottom = FrameHeight() - client.Bottom;
+  // The shadow band belongs to the frame.
+  right = windowWidth_ - client.Right;
+  bottom = windowHeight_ - client.Bottom;
 }
 
 TPoint TSkDefaultForm::ToWindow(TPoint screen) const {
@@ -415,14 +433,14 @@ void TSkDefaultForm::PaintFrame() {
   if (FrameWidth() <= 0 || FrameHeight() <= 0) return;
   const TRect client = ClientRect();
   const TRect window{0, 0, FrameWidth(), FrameHeight()};
-  if (client == window && !shadow_.Enabled()) return;
+  if (client == window && ShadowSize() == 0) return;
   HWND handle = form_->Handle();
   HDC dc = GetWindowDC(handle);
   if (dc == nullptr) return;
   const TScopeExit release([handle, dc] { ReleaseDC(handle, dc); });
   TSavedDC saved(dc);
   ExcludeClipRect(dc, client.Left, client.Top, client.Right, client.Bottom);
-  if (performance_ == qvfpNoBuffer && !blending_.Enabled && !shadow_.Enabled()) {
+  if (performance_ == qvfpNoBuffer && !Composed()) {
     // The caption band is composed off-screen so that it never flickers;
     // the borders below it are drawn in place.
     TskBitmap band;
@@ -436,27 +454,28 @@ void TSkDefaultForm::PaintFrame() {
     BitBlt(dc, 0, 0, FrameWidth(), client.Top, band.DC(), 0, 0, SRCCOPY);
     return;
   }
+  const int width = windowWidth_, height = windowHeight_;
   TskBitmap temporary;
   TskBitmap* target = &temporary;
-  if (performance_ == qvfpSharedBuffer && SharedBuffer().Width() >= FrameWidth() &&
-      SharedBuffer().Height() >= FrameHeight()) {
+  if (performance_ == qvfpSharedBuffer && SharedBuffer().Width() >= width && SharedBuffer().Height() >= height) {
     target = &SharedBuffer();
   } else if (performance_ == qvfpPersistentBuffer) {
     if (!persistentBuffer_) persistentBuffer_ = std::make_unique<TskBitmap>();
-    if (persistentBuffer_->Width() != FrameWidth() || persistentBuffer_->Height() != FrameHeight()) {
-      persistentBuffer_->SetSize(FrameWidth(), FrameHeight());
+    if (persistentBuffer_->Width() != width || persistentBuffer_->Height() != height) {
+      persistentBuffer_->SetSize(width, height);
     }
     target = persistentBuffer_.get();
   } else {
-    temporary.SetSize(FrameWidth(), FrameHeight());
+    temporary.SetSize(width, height);
   }
   TskBitmap& buffer = *target;
   DrawFrameOn(buffer.DC());
+  if (Composed()) ComposeShadowAndBlending(buffer);
   // Four strips: caption band, left, right, bottom.
-  const TRect strips[] = {{0, 0, window.Right, client.Top},
+  const TRect strips[] = {{0, 0, width, client.Top},
                           {0, client.Top, client.Left, client.Bottom},
-                          {client.Right, client.Top, window.Right, client.Bottom},
-                          {0, client.Bottom, window.Right, window.Bottom}};
+                          {client.Right, client.Top, width, client.Bottom},
+                          {0, client.Bottom, width, height}};
   for (const TRect& s : strips) {
     if (IsRectEmpty(s)) continue;
     BitBlt(dc, s.Left, s.Top, static_cast<int>(RectWidth(s)), static_cast<int>(RectHeight(s)), buffer.DC(), s.Left,
@@ -469,6 +488,7 @@ void TSkDefaultForm::ReapplyFrame() {
   HWND handle = form_->Handle();
   RECT before{};
   GetClientRect(handle, &before);
+  if (Composed()) CaptureBackground(form_->BoundsRect());
   SetWindowPos(handle, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT after{};
@@ -480,6 +500,73 @@ void TSkDefaultForm::ReapplyFrame() {
     SetFormBounds(TRect{bounds.Left, bounds.Top, bounds.Right + dw, bounds.Bottom + dh});
   }
   RedrawWindow(handle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TSkDefaultForm::CaptureBackground(const TRect& screenBounds) {
+  const int width = static_cast<int>(RectWidth(screenBounds)), height = static_cast<int>(RectHeight(screenBounds));
+  if (width <= 0 || height <= 0) return;
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return;
+  const TScopeExit release([screen] { ReleaseDC(nullptr, screen); });
+  if (!backgroundImage_) backgroundImage_ = std::make_unique<TskBitmap>();
+  backgroundImage_->SetSize(width, height);
+  BitBlt(backgroundImage_->DC(), 0, 0, width, height, screen, screenBounds.Left, screenBounds.Top, SRCCOPY);
+  GdiFlush();
+}
+
+namespace {
+
+// a over b with a's weight out of 255, per channel.
+TskPixel MixPixels(TskPixel a, TskPixel b, int weight) {
+  auto channel = [&](int shift) {
+    const int x = static_cast<int>((a >> shift) & 0xFF), y = static_cast<int>((b >> shift) & 0xFF);
+    return static_cast<TskPixel>((x * weight + y * (255 - weight)) / 255) << shift;
+  };
+  return 0xFF000000u | channel(16) | channel(8) | channel(0);
+}
+
+}  // namespace
+
+void TSkDefaultForm::BlendWithBackground(TskBitmap& picture, const TRect& area) {
+  const TskBitmap* background = backgroundImage_.get();
+  for (int y = std::max(0, area.Top); y < std::min(area.Bottom, picture.Height()); ++y) {
+    TskPixel* row = picture.Row(y);
+    for (int x = std::max(0, area.Left); x < std::min(area.Right, picture.Width()); ++x) {
+      const TskPixel behind = background != nullptr && x < background->Width() && y < background->Height()
+                                  ? background->Row(y)[x]
+                                  : 0xFF000000u;
+      row[x] = MixPixels(row[x], behind, blending_.Value());
+    }
+  }
+}
+
+void TSkDefaultForm::ComposeShadowAndBlending(TskBitmap& buffer) {
+  GdiFlush();
+  const int frameWidth = FrameWidth(), frameHeight = FrameHeight(), shadow = ShadowSize();
+  const TRect client = ClientRect();
+  const TskBitmap* background = backgroundImage_.get();
+  auto under = [&](int x, int y) -> TskPixel {
+    if (background == nullptr || x >= background->Width() || y >= background->Height()) return 0xFF000000u;
+    return background->Row(y)[x];
+  };
+  constexpr TskPixel kShadowColor = 0xFF3F3F3Fu;  // red, green and blue 63
+  constexpr int kShadowAlpha = 128;
+  for (int y = 0; y < windowHeight_; ++y) {
+    TskPixel* row = buffer.Row(y);
+    for (int x = 0; x < windowWidth_; ++x) {
+      const bool inFrame = x < frameWidth && y < frameHeight;
+      if (inFrame) {
+        if (blending_.Enabled() && !PointInRect(client, x, y)) row[x] = MixPixels(row[x], under(x, y), blending_.Value());
+        continue;
+      }
+      if (shadow == 0 || x < shadow || y < shadow) continue;
+      // The band fades in over its first Size pixels at both of its ends.
+      int alpha = kShadowAlpha;
+      if (y < 2 * shadow) alpha = alpha * (y - shadow + 1) / (shadow + 1);
+      if (x < 2 * shadow) alpha = alpha * (x - shadow + 1) / (shadow + 1);
+      row[x] = MixPixels(kShadowColor, under(x, y), alpha);
+    }
+  }
 }
 
 std::unique_ptr<TskBitmap> TSkDefaultForm::ComposeShowPicture() {

@@ -113,27 +113,50 @@ class TSkGravitation {
 
 class TSkBlending {
  public:
-  bool Enabled = false;
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value) {
+    if (value == enabled_) return;
+    enabled_ = value;
+    if (OnChange) OnChange();
+  }
   int Value() const { return value_; }
-  void SetValue(int value) { value_ = value < 0 ? 0 : value >= 256 ? 255 : value; }
+  // Below 0 gives 0, 256 and above 255.
+  void SetValue(int value) {
+    value = value < 0 ? 0 : value >= 256 ? 255 : value;
+    if (value == value_) return;
+    value_ = value;
+    if (OnChange) OnChange();
+  }
+  // The owner measures and repaints its frame again.
+  std::function<void()> OnChange;
 
  private:
+  bool enabled_ = false;
   int value_ = 150;
 };
 
 class TSkShadow {
  public:
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) { enabled_ = value; }
+  void SetEnabled(bool value) {
+    if (value == enabled_) return;
+    enabled_ = value;
+    if (OnChange) OnChange();
+  }
   int Size() const { return size_; }
   // Above 20 gives 20; 0 or less switches the shadow off.
   void SetSize(int value) {
     if (value <= 0) {
-      enabled_ = false;
+      SetEnabled(false);
       return;
     }
-    size_ = value > 20 ? 20 : value;
+    value = value > 20 ? 20 : value;
+    if (value == size_) return;
+    size_ = value;
+    if (enabled_ && OnChange) OnChange();
   }
+  // The owner measures and repaints its frame again.
+  std::function<void()> OnChange;
 
  private:
   bool enabled_ = false;
@@ -260,6 +283,12 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // outside the window's region and wherever a colour lies within 5 of it.
   std::unique_ptr<TskBitmap> ComposeShowPicture();
   bool Animating() const { return animating_; }
+  // The screen under the window, captured on every move and size while
+  // the shadow or blending is on (nullptr before the first capture).
+  const TskBitmap* BackgroundImage() const { return backgroundImage_.get(); }
+  // The shadow's width right of and below the frame (0 when off or
+  // maximized).
+  int ShadowSize() const { return shadow_.Enabled() && state_ != kwsMaximized ? shadow_.Size() : 0; }
 
   void ThemeChanged(TskThemeChange code, intptr_t argument) override;
 
@@ -299,6 +328,14 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   void AddTrayIcon();
   void RemoveTrayIcon();
   void HoverTick();
+  void CaptureBackground(const TRect& screenBounds);
+  // Lays the shadow band over the background and mixes the frame with it
+  // by Blending.Value (buffer: the whole window, frame drawn).
+  void ComposeShadowAndBlending(TskBitmap& buffer);
+  // Mixes area of picture (window coordinates) with the background by
+  // Blending.Value.
+  void BlendWithBackground(TskBitmap& picture, const TRect& area);
+  bool Composed() const { return blending_.Enabled() || ShadowSize() > 0; }
   // Plays Animation on the screen where the window is about to appear.
   void RunShowAnimation(const TRect& screenBounds);
   // Runs the menu bar's keyboard tracking once a menu bar is wired in; the
@@ -348,6 +385,7 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // The frame's own bitmap of qvfpPersistentBuffer, kept at the window's
   // size.
   std::unique_ptr<TskBitmap> persistentBuffer_;
+  std::unique_ptr<TskBitmap> backgroundImage_;
 };
 
 class TSkForm : public TSkDefaultForm {

@@ -124,6 +124,18 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
           pos->cy = std::max(pos->cy, static_cast<int>(least.Height));
         }
       }
+      if (Composed() && (pos->flags & (SWP_NOSIZE | SWP_NOMOVE)) != (SWP_NOSIZE | SWP_NOMOVE)) {
+        // The shadow and the blended frame are composed against what the
+        // screen shows under the window's new place.
+        RECT now{};
+        GetWindowRect(form_->Handle(), &now);
+        const int left = (pos->flags & SWP_NOMOVE) ? now.left : pos->x;
+        const int top = (pos->flags & SWP_NOMOVE) ? now.top : pos->y;
+        const int width = (pos->flags & SWP_NOSIZE) ? now.right - now.left : pos->cx;
+        const int height = (pos->flags & SWP_NOSIZE) ? now.bottom - now.top : pos->cy;
+        CaptureBackground(TRect{left, top, left + width, top + height});
+        pos->flags |= SWP_NOCOPYBITS;
+      }
       if ((pos->flags & SWP_SHOWWINDOW) != 0 && pendingState_ == kwsNormal && animation_.Enabled() &&
           !IsWindowVisible(form_->Handle())) {
         RECT now{};
@@ -136,9 +148,26 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
       return;
     }
     case WM_ERASEBKGND: {
+      const TRect client = ClientRect();
+      if (blending_.Enabled() && !IsRectEmpty(client)) {
+        // Drawn in window coordinates off-screen, mixed with the screen
+        // behind like the frame, then copied to the client.
+        TskBitmap picture;
+        picture.SetSize(FrameWidth(), FrameHeight());
+        {
+          TSkBorrowedCanvas canvas(picture.DC());
+          PaintClientBackground(canvas);
+        }
+        GdiFlush();
+        BlendWithBackground(picture, client);
+        BitBlt(reinterpret_cast<HDC>(message.WParam), 0, 0, static_cast<int>(RectWidth(client)),
+               static_cast<int>(RectHeight(client)), picture.DC(), client.Left, client.Top, SRCCOPY);
+        message.Result = 1;
+        SetHandled(true);
+        return;
+      }
       TSkBorrowedCanvas canvas(reinterpret_cast<HDC>(message.WParam));
       // The client's own coordinates: the client rectangle is moved to 0, 0.
-      const TRect client = ClientRect();
       SetWindowOrgEx(canvas.Handle(), client.Left, client.Top, nullptr);
       PaintClientBackground(canvas);
       SetWindowOrgEx(canvas.Handle(), 0, 0, nullptr);
@@ -265,7 +294,7 @@ TRect TSkDefaultForm::ApplyGravitation(TRect r) {
   if (!gravitation_.Enabled) return r;
   const TRect area = WorkArea();
   const int size = gravitation_.Size();
-  const int shadow = shadow_.Enabled() ? shadow_.Size() : 0;
+  const int shadow = ShadowSize();
   const int right = r.Right - shadow, bottom = r.Bottom - shadow;
   int dx = 0, dy = 0;
   if (std::abs(r.Left - area.Left) < size) {

@@ -562,4 +562,98 @@ TEST_F(FrameTest, ShowPictureHoldsTheActiveFrameTheClientAndItsChildrenAndTheKey
   EXPECT_FALSE(frame->Animating());
 }
 
+// Channel by channel: (a * weight + b * (255 - weight)) / 255.
+uint32_t Mix(uint32_t a, uint32_t b, int weight) {
+  uint32_t out = 0;
+  for (int shift : {16, 8, 0}) {
+    const int x = static_cast<int>((a >> shift) & 0xFF), y = static_cast<int>((b >> shift) & 0xFF);
+    out |= static_cast<uint32_t>((x * weight + y * (255 - weight)) / 255) << shift;
+  }
+  return out;
+}
+
+uint32_t ScreenRgb(HWND window, int x, int y) {
+  HDC dc = GetWindowDC(window);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return static_cast<uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+}
+
+TEST(FramePropertiesTest, StoredValuesAreClampedToTheirRanges) {
+  TSkGravitation gravitation;
+  for (auto [given, kept] : {std::pair{0, 1}, {1, 1}, {2, 2}, {50, 50}, {51, 50}}) {
+    gravitation.SetSize(given);
+    EXPECT_EQ(gravitation.Size(), kept) << "gravitation " << given;
+  }
+  TSkBlending blending;
+  for (auto [given, kept] : {std::pair{-1, 0}, {0, 0}, {255, 255}, {256, 255}, {100, 100}}) {
+    blending.SetValue(given);
+    EXPECT_EQ(blending.Value(), kept) << "blending " << given;
+  }
+  TSkShadow shadow;
+  shadow.SetEnabled(true);
+  for (auto [given, kept] : {std::pair{21, 20}, {20, 20}, {5, 5}}) {
+    shadow.SetSize(given);
+    EXPECT_EQ(shadow.Size(), kept) << "shadow " << given;
+  }
+  shadow.SetSize(0);
+  EXPECT_FALSE(shadow.Enabled()) << "no size switches the shadow off";
+  EXPECT_EQ(shadow.Size(), 5);
+}
+
+TEST_F(FrameTest, ShadowWidensTheWindowKeepsTheClientAndDarkensTheScreenBehind) {
+  TSkForm* frame = Make(400, 300);
+  RECT clientBefore{};
+  GetClientRect(Window(), &clientBefore);
+  const TRect before = Bounds();
+  frame->Shadow().SetSize(6);
+  frame->Shadow().SetEnabled(true);
+  EXPECT_EQ(Bounds(), (TRect{before.Left, before.Top, before.Right + 6, before.Bottom + 6}));
+  RECT clientAfter{};
+  GetClientRect(Window(), &clientAfter);
+  EXPECT_EQ(clientAfter.right, clientBefore.right);
+  EXPECT_EQ(clientAfter.bottom, clientBefore.bottom);
+  EXPECT_EQ(frame->FrameWidth(), 400);
+
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(Window(), region), ERROR);
+  EXPECT_FALSE(PtInRegion(region, 402, 2)) << "the band starts Size pixels down";
+  EXPECT_TRUE(PtInRegion(region, 402, 10));
+  EXPECT_FALSE(PtInRegion(region, 2, 302));
+  EXPECT_TRUE(PtInRegion(region, 10, 302));
+  DeleteObject(region);
+
+  SendMessageW(Window(), WM_NCPAINT, 1, 0);
+  ASSERT_NE(frame->BackgroundImage(), nullptr);
+  const uint32_t behind = Rgb(*frame->BackgroundImage(), 403, 150);
+  EXPECT_EQ(ScreenRgb(Window(), 403, 150), Mix(0x3F3F3F, behind, 128)) << "dark grey at half strength";
+
+  frame->MaximizeForm();
+  EXPECT_EQ(Bounds(), frame->MaximizedRect()) << "no shadow when maximized";
+  EXPECT_EQ(frame->FrameWidth(), static_cast<int>(RectWidth(Bounds())));
+  frame->RestoreForm();
+  EXPECT_EQ(Bounds(), (TRect{before.Left, before.Top, before.Right + 6, before.Bottom + 6}));
+}
+
+TEST_F(FrameTest, BlendingMixesTheThemedFrameWithTheScreenBehind) {
+  UseSkylineTheme();
+  TSkForm* frame = Make(400, 300);
+  frame->SetCaption(L"");
+  frame->Blending().SetValue(100);
+  frame->Blending().SetEnabled(true);
+  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
+  ASSERT_NE(frame->BackgroundImage(), nullptr);
+  TskBitmap painted;
+  painted.SetSize(frame->FrameWidth(), frame->FrameHeight());
+  {
+    TSkBorrowedCanvas canvas(painted.DC());
+    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
+  }
+  for (TPoint p : {TPoint{60, 2}, TPoint{120, frame->ClientRect().Top - 2}, TPoint{1, 150}}) {
+    EXPECT_EQ(ScreenRgb(Window(), p.X, p.Y),
+              Mix(Rgb(painted, p.X, p.Y), Rgb(*frame->BackgroundImage(), p.X, p.Y), 100))
+        << p.X << "," << p.Y;
+  }
+}
+
 }  // namespace
