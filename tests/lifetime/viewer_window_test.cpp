@@ -425,7 +425,9 @@ TEST_F(ViewerWindowTest, FrameTakesCaptionIconsAndSizingFromTheSettings) {
                      EXPECT_EQ(FrameHitTest(w, 0), HTCLOSE);
                      EXPECT_EQ(FrameHitTest(w, 2), HTMINBUTTON);
                      EXPECT_EQ(frame->HasIcon(kbiMaximize), c.MaximizeButton);
-                     if (c.MaximizeButton) EXPECT_EQ(FrameHitTest(w, 3), HTMAXBUTTON);
+                     if (c.MaximizeButton) {
+                       EXPECT_EQ(FrameHitTest(w, 3), HTMAXBUTTON);
+                     }
                      EXPECT_EQ(frame->Dragging().Sizeable, c.Sizeable);
                      EXPECT_EQ(frame->WindowState(), c.Maximized ? kwsMaximized : kwsNormal);
                      RECT bounds{};

@@ -307,9 +307,15 @@ TEST_F(FrameTest, EveryTransitionReturnsThroughRestore) {
       (frame->*c.Steps[i])();
       PumpFor(20);
       EXPECT_EQ(frame->WindowState(), c.States[i]) << "step " << i;
-      if (c.States[i] == kwsMaximized) EXPECT_EQ(Bounds(), frame->MaximizedRect());
-      if (c.States[i] == kwsTray) EXPECT_FALSE(IsWindowVisible(Window()));
-      if (c.States[i] == kwsMinimized) EXPECT_TRUE(IsIconic(Window()));
+      if (c.States[i] == kwsMaximized) {
+        EXPECT_EQ(Bounds(), frame->MaximizedRect());
+      }
+      if (c.States[i] == kwsTray) {
+        EXPECT_FALSE(IsWindowVisible(Window()));
+      }
+      if (c.States[i] == kwsMinimized) {
+        EXPECT_TRUE(IsIconic(Window()));
+      }
     }
     EXPECT_EQ(Bounds(), normal);
     EXPECT_EQ(frame->PrevState(), kwsNormal);
@@ -654,6 +660,24 @@ TEST_F(FrameTest, BlendingMixesTheThemedFrameWithTheScreenBehind) {
               Mix(Rgb(painted, p.X, p.Y), Rgb(*frame->BackgroundImage(), p.X, p.Y), 100))
         << p.X << "," << p.Y;
   }
+}
+
+TEST_F(FrameTest, HoverLookFollowsTheMouseAndTheTimerClearsItWhenTheMouseLeftUnseen) {
+  TSkForm* frame = Make(400, 300);
+  const TPoint close = Center(frame->ButtonRect(0));
+  const LPARAM at = ScreenPoint(Window(), close);
+  SetCursorPos(LOWORD(at), HIWORD(at));
+  Move(close);
+  EXPECT_EQ(frame->HotZone(), hcClose);
+  Move(Center(frame->ButtonRect(2)));
+  EXPECT_EQ(frame->HotZone(), hcMinimize);
+  // The mouse leaves the window without any message reaching it: the
+  // 400 ms check notices.
+  Move(close);
+  const TRect bounds = Bounds();
+  SetCursorPos(bounds.Right + 40, bounds.Top + 150);
+  EXPECT_TRUE(PumpUntil([&] { return frame->HotZone() != hcClose; }, 1500));
+  EXPECT_LT(frame->HotZone(), hcClose) << "no button is hot";
 }
 
 }  // namespace
