@@ -19,9 +19,27 @@ constexpr wchar_t kPreviousProperty[] = L"EbookSkHookPrevious";
 
 // ---- TControlHook ------------------------------------------------------------
 
-TControlHook::TControlHook(TWinControl* control) : control_(control) {}
+TControlHook::TControlHook(TWinControl* control)
+    : control_(control), alive_(std::make_shared<TControlHook*>(this)) {
+  if (control_ == nullptr) return;
+  std::weak_ptr<TControlHook*> token = alive_;
+  control_->WindowProc = [token, previous = control_->WindowProc](TMessage& message) {
+    if (auto hook = token.lock(); hook && *hook != nullptr) (*hook)->Watch();
+    previous(message);
+  };
+}
 
-TControlHook::~TControlHook() { Unhook(); }
+TControlHook::~TControlHook() {
+  *alive_ = nullptr;
+  Unhook();
+}
+
+void TControlHook::Watch() {
+  if (window_ != nullptr || rehookPosted_ || clients_.empty() || !control_->HandleAllocated()) return;
+  if (control_->IsDestroying()) return;
+  rehookPosted_ = true;
+  PostMessageW(HookList().Window(), kHookMessageRehook, 0, reinterpret_cast<LPARAM>(this));
+}
 
 bool TControlHook::IsClient(const TSkHook* client) const {
   return std::find(clients_.begin(), clients_.end(), client) != clients_.end();
@@ -109,7 +127,8 @@ LRESULT TControlHook::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     Unhook();
     // The control lives on and will make a new window on demand: hook it
     // again from outside this window's procedure.
-    if (control_ != nullptr && !control_->IsDestroying() && !clients_.empty()) {
+    if (control_ != nullptr && !control_->IsDestroying() && !clients_.empty() && !rehookPosted_) {
+      rehookPosted_ = true;
       PostMessageW(HookList().Window(), kHookMessageRehook, 0, reinterpret_cast<LPARAM>(this));
     }
   }
@@ -167,10 +186,11 @@ LRESULT CALLBACK THookList::ListProcedure(HWND window, UINT msg, WPARAM wParam, 
     if (!list.Contains(hook)) return 0;
     if (msg == kHookMessageFree) {
       list.FreeIfUnused(hook);
-    } else if (!hook->Clients().empty()) {
-      // A window made again while the message waited is hooked now; a
-      // control still without one is hooked when a client next attaches.
-      hook->Hook();
+    } else {
+      hook->rehookPosted_ = false;
+      // A control still without a window asks again when it has one
+      // (Watch).
+      if (!hook->Clients().empty()) hook->Hook();
     }
     return 0;
   }

@@ -12,8 +12,11 @@
 // The process-wide THookList owns the control hooks and a hidden window.
 // Work that must not happen inside the hooked window's own procedure is
 // posted to that window: hooking a control again after its window was
-// recreated, and freeing a control hook left without clients. Windows only;
-// everything runs on the window thread.
+// recreated, and freeing a control hook left without clients. A control
+// whose window does not exist yet (or not any more) is hooked as soon as
+// the framework hands its new window a message: the control hook watches
+// the control's WindowProc for that. Windows only; everything runs on the
+// window thread.
 #pragma once
 
 #include <windows.h>
@@ -54,11 +57,20 @@ class TControlHook {
   static LRESULT CALLBACK HookProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
   bool IsClient(const TSkHook* client) const;
+  // A message reached the control: a window made since the hook let go of
+  // the last one is hooked once the posted request arrives.
+  void Watch();
+
+  friend class THookList;
 
   TWinControl* control_;
   HWND window_ = nullptr;
   WNDPROC previous_ = nullptr;
   std::vector<TSkHook*> clients_;
+  bool rehookPosted_ = false;
+  // Cleared when the hook goes: the watch left in the control's
+  // WindowProc then only passes messages on.
+  std::shared_ptr<TControlHook*> alive_;
 };
 
 class THookList {

@@ -121,13 +121,17 @@ TEST(HookTest, ClientsSeeMessagesLastFirstAFailingOneIsReportedAndRecreatedWindo
 
   log.clear();
   third->SetActive(false);
-  // The window is made again at once, as a frame change that needs a new
-  // window does; the hook follows once the posted request arrives.
-  form->DestroyHandle();
-  form->HandleNeeded();
-  PumpFor(20);
-  ASSERT_NE(HookList().Find(form), nullptr);
-  EXPECT_TRUE(HookList().Find(form)->Hooked()) << "the new window is hooked again";
+  // A window made again at once (as a frame change that needs a new window
+  // does) and one made only later are both hooked again.
+  for (bool later : {false, true}) {
+    form->DestroyHandle();
+    if (later) PumpFor(20);
+    EXPECT_FALSE(HookList().Find(form)->Hooked());
+    form->HandleNeeded();
+    PumpFor(20);
+    ASSERT_NE(HookList().Find(form), nullptr);
+    EXPECT_TRUE(HookList().Find(form)->Hooked()) << "the new window is hooked again" << (later ? " later" : "");
+  }
   SendMessageW(form->Handle(), WM_USER + 7, 0, 0);
   EXPECT_EQ(log.front(), "before second");
   EXPECT_EQ(first->ControlHook(), HookList().Find(form));
