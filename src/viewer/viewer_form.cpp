@@ -18,6 +18,7 @@
 #include "skin/controls/sk_label.h"
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_status_bar.h"
+#include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menus.h"
 #include "skin/sk_engine.h"
 
@@ -116,6 +117,26 @@ void TForm1::CreateStoredLayout() {
   SkStyleDriver1->SetThemeList(SkThemeList1);
   SkStyleDriver1->SetThemeIndex(0);
   SkStyleDriver1->SetThemeBuilding(kNoThemeBuilding);
+
+  CreateStoredFrame();
+}
+
+// The skinned frame's stored values. It is made after the style driver, so
+// that the theme is current when the frame measures itself at the end of
+// loading.
+void TForm1::CreateStoredFrame() {
+  SkForm1 = CreateComponent<TSkForm>(this);
+  SkForm1->SetName("SkForm1");
+  SkForm1->SetBorderStyle(kbsStandard);
+  SkForm1->SetBorderIcons(kSkDefaultBorderIcons);
+  SkForm1->Dragging().Sizeable = false;
+  SkForm1->Dragging().DragMode = kfdmBorder;
+  SkForm1->SetPerformance(qvfpNoBuffer);
+  SkForm1->SetStayOnTop(false);
+  SkForm1->SetStretchBackground(false);
+  SkForm1->SetMinimizeApplication(false);
+  SkForm1->SetWindowState(kwsNormal);
+  SkForm1->SetThemeObject(kDefaultObjectName);
 }
 
 // The search area: aligned to the bottom above the status bar, hidden until
@@ -380,20 +401,18 @@ int TForm1::ToolbarButtonWidth(const std::wstring& caption) {
 void TForm1::FormCreate(TObject*) {
   const TResSetup& settings = BookManager->Settings;
 
-  SetCaption(AnsiToWide(settings.Title));
+  SkForm1->SetCaption(AnsiToWide(settings.Title));
 
-  SetBorderIcons(biSystemMenu | biMinimize | biMaximize);
-  if (settings.Resizable) {
-    SetBorderStyle(bsSizeable);
-  } else {
-    SetBorderStyle(bsSingle);
-    SetBorderIcons(biSystemMenu | biMinimize);
-  }
+  constexpr TSkBorderIcons kWindowIcons = BorderIconBit(kbiClose) | BorderIconBit(kbiSystemMenu) |
+                                         BorderIconBit(kbiMinimize) | BorderIconBit(kbiMaximize);
+  SkForm1->SetBorderIcons(kWindowIcons);
+  SkForm1->Dragging().Sizeable = settings.Resizable;
+  if (!settings.Resizable) SkForm1->SetBorderIcons(kWindowIcons & ~BorderIconBit(kbiMaximize));
 
   if (settings.Resolution == "Maximized") {
     // A maximised book gets a maximise button even when it is not resizable.
-    SetBorderIcons(biSystemMenu | biMinimize | biMaximize);
-    SetWindowState(wsMaximized);
+    SkForm1->SetBorderIcons(kWindowIcons);
+    SkForm1->SetWindowState(kwsMaximized);
   } else {
     SetWidth(StrToInt(LeftOfChar(settings.Resolution, 'x')));
     SetHeight(StrToInt(RightOfChar(settings.Resolution, 'x')));

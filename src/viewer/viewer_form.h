@@ -33,6 +33,7 @@ class TSkItem;
 class TSkMenuBar;
 class TSkPanel;
 class TSkStatusBar;
+class TSkForm;
 class TSkThemeList;
 class TSkStyleDriver;
 
@@ -83,6 +84,8 @@ class TForm1 : public TForm {
   // at the end of loading.
   TSkThemeList* SkThemeList1 = nullptr;
   TSkStyleDriver* SkStyleDriver1 = nullptr;
+  // The skinned frame: caption, caption buttons, sizing and window state.
+  TSkForm* SkForm1 = nullptr;
   // The toolbar buttons by command. Null once a button was removed at
   // set-up (a book that does not want it); every use tests for that.
   TSkEffectSpeedButton* SpeedButton1 = nullptr;  // Back
@@ -138,6 +141,7 @@ class TForm1 : public TForm {
 
  private:
   void CreateStoredLayout();
+  void CreateStoredFrame();
   void CreateSearchArea();
   void CreateToolbar();
   void CreateMenuBar();

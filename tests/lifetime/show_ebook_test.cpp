@@ -21,6 +21,7 @@
 #include "runtime/sockets.h"
 #include "server/ebook_manager.h"
 #include "skin/controls/sk_effect_controls.h"
+#include "skin/frame/sk_form.h"
 #include "skin/sk_theme.h"
 #include "viewer/viewer_form.h"
 
@@ -43,11 +44,12 @@ TEST_F(ShowEbookTest, OneWindowFromOpeningToClose) {
                    GetWindowRect(handle, &bounds);
                    EXPECT_EQ(bounds.right - bounds.left, 640);
                    EXPECT_EQ(bounds.bottom - bounds.top, 480);
-                   const LONG style = GetWindowLongW(handle, GWL_STYLE);
                    EXPECT_TRUE(IsWindowVisible(handle));
-                   EXPECT_EQ(style & WS_THICKFRAME, 0) << "not resizable";
-                   EXPECT_EQ(style & WS_MAXIMIZEBOX, 0) << "no maximise icon when not resizable";
-                   EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+                   // The skinned frame sizes and draws the caption buttons,
+                   // not the window's style.
+                   EXPECT_FALSE(window->SkForm1->Dragging().Sizeable) << "not resizable";
+                   EXPECT_FALSE(window->SkForm1->HasIcon(kbiMaximize)) << "no maximise icon when not resizable";
+                   EXPECT_TRUE(window->SkForm1->HasIcon(kbiMinimize));
                    EXPECT_EQ(GetWindow(handle, GW_OWNER), host_) << "owned by the host's window";
                    EXPECT_NE(SendMessageW(host_, WM_GETICON, ICON_BIG, 0), 0) << "the book's icon on the host";
                    EXPECT_NE(SendMessageW(handle, WM_GETICON, ICON_BIG, 0), 0);
@@ -81,7 +83,7 @@ TEST_F(ShowEbookTest, NewWindowKeepsTheLoopUntilTheLastWindowCloses) {
                  [&] {
                    // Without a host window the viewer windows have no owner.
                    EXPECT_EQ(GetWindow(first->Handle(), GW_OWNER), nullptr);
-                   EXPECT_NE(GetWindowLongW(first->Handle(), GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+                   EXPECT_TRUE(first->SkForm1->HasIcon(kbiMaximize));
                    first->WebBrowser1->Navigate(Url("/second.htm"));
                    return true;
                  },

@@ -27,6 +27,7 @@
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_status_bar.h"
 #include "skin/menus/sk_menu_views.h"
+#include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menus.h"
 
 namespace {
@@ -397,6 +398,78 @@ TEST_F(ViewerWindowTest, ClosingAWindowWhileItsSearchRunsClosesItAfterTheSearchS
   EXPECT_TRUE(closedWhileSearching) << "the search ended before the close could be asked";
   EXPECT_LT(foundWhenClosed, 400);
   EXPECT_EQ(ViewerWindows, nullptr);
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+// What the skinned frame answers at the centre of a caption button (window
+// coordinates), through a real WM_NCHITTEST.
+LRESULT FrameHitTest(TForm1* window, int button) {
+  const TRect r = window->SkForm1->ButtonRect(button);
+  RECT bounds{};
+  GetWindowRect(window->Handle(), &bounds);
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(bounds.left + (r.Left + r.Right) / 2),
+                               static_cast<WORD>(bounds.top + (r.Top + r.Bottom) / 2));
+  return SendMessageW(window->Handle(), WM_NCHITTEST, 0, at);
+}
+
+// A point on the left border, half-way down.
+LRESULT LeftBorderHitTest(TForm1* window) {
+  RECT bounds{};
+  GetWindowRect(window->Handle(), &bounds);
+  const TRect client = window->SkForm1->ClientRect();
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(bounds.left + client.Left / 2),
+                               static_cast<WORD>((bounds.top + bounds.bottom) / 2));
+  return SendMessageW(window->Handle(), WM_NCHITTEST, 0, at);
+}
+
+TEST_F(ViewerWindowTest, FrameTakesCaptionIconsAndSizingFromTheSettings) {
+  struct TCase {
+    const char* Params;
+    bool Sizeable;
+    bool MaximizeButton;
+    bool Maximized;
+  };
+  const TCase cases[] = {
+      {"Resolution=640x480\r\nResizable=0\r\n", false, false, false},
+      {"Resolution=700x500\r\nResizable=1\r\n", true, true, false},
+      {"Resolution=Maximized\r\nResizable=0\r\n", false, true, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Params);
+    scenario_.Run(Book(Config(c.Params)), host_,
+                  {[&] { return ShowsPage(Window(0), L"Start"); },
+                   [&] {
+                     TForm1* w = Window(0);
+                     TSkForm* frame = w->SkForm1;
+                     EXPECT_EQ(frame->Caption(), L"Test Book");
+                     EXPECT_TRUE(frame->UsesTheme()) << "the stored theme draws the frame";
+                     EXPECT_EQ(frame->Dragging().DragMode, kfdmBorder);
+                     EXPECT_FALSE(frame->HasIcon(kbiRollup)) << "no roll-up icon in any case";
+                     EXPECT_FALSE(frame->HasIcon(kbiTray));
+                     EXPECT_EQ(FrameHitTest(w, 0), HTCLOSE);
+                     EXPECT_EQ(FrameHitTest(w, 2), HTMINBUTTON);
+                     EXPECT_EQ(frame->HasIcon(kbiMaximize), c.MaximizeButton);
+                     if (c.MaximizeButton) {
+                       EXPECT_EQ(FrameHitTest(w, 3), HTMAXBUTTON);
+                     }
+                     EXPECT_EQ(frame->Dragging().Sizeable, c.Sizeable);
+                     EXPECT_EQ(frame->WindowState(), c.Maximized ? kwsMaximized : kwsNormal);
+                     RECT bounds{};
+                     GetWindowRect(w->Handle(), &bounds);
+                     if (c.Maximized) {
+                       EXPECT_EQ(LeftBorderHitTest(w), HTCLIENT) << "a maximized frame does not size";
+                       const TRect most = frame->MaximizedRect();
+                       EXPECT_EQ((TRect{bounds.left, bounds.top, bounds.right, bounds.bottom}), most);
+                     } else {
+                       EXPECT_EQ(LeftBorderHitTest(w), c.Sizeable ? HTLEFT : HTCLIENT);
+                       EXPECT_EQ(bounds.right - bounds.left, c.Sizeable ? 700 : 640) << "outer size";
+                       EXPECT_EQ(bounds.bottom - bounds.top, c.Sizeable ? 500 : 480);
+                     }
+                     w->Close();
+                     return true;
+                   }});
+    EXPECT_EQ(ViewerWindows, nullptr);
+  }
   EXPECT_TRUE(errors_.empty()) << errors_.front();
 }
 

@@ -1,0 +1,175 @@
+// The skinned window frame through the theme's window family (see
+// sk_form.h). Whatever the theme does not define falls back to the plain
+// frame of TSkDefaultForm.
+#include <algorithm>
+
+#include "skin/controls/sk_controls.h"
+#include "skin/core/sk_gdi_guards.h"
+#include "skin/frame/sk_form.h"
+
+namespace {
+
+// The theme's button of a frame button index in the form's state.
+TskWindowButton ThemeButton(int index, TSkWindowState state) {
+  switch (index) {
+    case 0: return wbClose;
+    case 1: return wbSysMenu;
+    case 2: return state == kwsMinimized ? wbRestoreMin : wbMinimize;
+    case 3: return state == kwsMaximized ? wbRestoreMax : wbMaximize;
+    case 4: return wbHelp;
+    case 5: return state == kwsRollup ? wbRollDown : wbRollUp;
+    default: return wbTray;
+  }
+}
+
+}  // namespace
+
+TSkForm::TSkForm(TComponent* owner) : TSkDefaultForm(owner) {}
+
+TSkForm::~TSkForm() = default;
+
+void TSkForm::SetThemeLink(TskCustomThemeLink* link) {
+  if (link == themeLink_) return;
+  themeLink_ = link;
+  if (!IsLoading()) ReapplyFrame();
+}
+
+void TSkForm::SetThemeObject(const std::string& value) {
+  if (value == themeObject_) return;
+  themeObject_ = value;
+  if (!IsLoading()) ReapplyFrame();
+}
+
+void TSkForm::Notification(TComponent* component, TOperation operation) {
+  TSkDefaultForm::Notification(component, operation);
+  if (operation == opRemove && component == themeLink_) themeLink_ = nullptr;
+}
+
+void TSkForm::BeforeMessage(TMessage& message) {
+  if (message.Msg == kSkMsgLinkThemeChanged && themeLink_ != nullptr &&
+      message.LParam == reinterpret_cast<LPARAM>(themeLink_)) {
+    ReapplyFrame();
+    SetHandled(true);
+    return;
+  }
+  TSkDefaultForm::BeforeMessage(message);
+}
+
+bool TSkForm::UsesTheme() {
+  return Theme() != nullptr && DefinesWindowObject(WindowKindOf(BorderStyle()), themeObject_, themeLink_);
+}
+
+TskWindowInfo TSkForm::WindowInfo() {
+  TskWindowInfo info;
+  info.Rect = TRect{0, 0, FrameWidth(), FrameHeight()};
+  info.Active = CaptionActive() ? 1 : 0;
+  info.Buttons = FrameButtons(BorderStyle(), BorderIcons(), WindowState());
+  info.Caption = Caption();
+  return info;
+}
+
+HRGN TSkForm::WindowRegion() {
+  if (!UsesTheme()) return TSkDefaultForm::WindowRegion();
+  return Theme()->WindowRegion(WindowKindOf(BorderStyle()), TRect{0, 0, FrameWidth(), FrameHeight()}, themeObject_);
+}
+
+TRect TSkForm::ButtonRect(int index) {
+  if (!UsesTheme()) return TSkDefaultForm::ButtonRect(index);
+  const TskWindowInfo info = WindowInfo();
+  const TskWindowButton button = ThemeButton(index, WindowState());
+  if (!info.Shows(button)) return TRect{};
+  return Theme()->WindowButtonRect(WindowKindOf(BorderStyle()), info, themeObject_, button);
+}
+
+TRect TSkForm::ClientRect() {
+  if (!UsesTheme()) return TSkDefaultForm::ClientRect();
+  return Theme()->WindowContentRect(WindowKindOf(BorderStyle()), WindowInfo(), themeObject_);
+}
+
+TRect TSkForm::MaximizedRect() {
+  if (!UsesTheme()) return TSkDefaultForm::MaximizedRect();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromWindow(Form()->Handle(), MONITOR_DEFAULTTONEAREST), &monitor)) {
+    return TSkDefaultForm::MaximizedRect();
+  }
+  const RECT& r = StayOnTop() ? monitor.rcMonitor : monitor.rcWork;
+  return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+TSize TSkForm::MinTrackSize() {
+  if (!UsesTheme()) return TSkDefaultForm::MinTrackSize();
+  TSize size{100, WindowHeight() - static_cast<int>(RectHeight(ClientRect()))};
+  if (Constraints().MinWidth > 0) size.Width = Constraints().MinWidth;
+  if (Constraints().MinHeight > 0 && Constraints().MinHeight > size.Height) size.Height = Constraints().MinHeight;
+  return size;
+}
+
+int TSkForm::ZoneAt(int x, int y) {
+  if (!UsesTheme()) return TSkDefaultForm::ZoneAt(x, y);
+  const int zone = Theme()->WindowHitTest(WindowKindOf(BorderStyle()), WindowInfo(), themeObject_, x, y);
+  if (zone != hcClient) return zone;
+  if (Dragging().Sizeable && PointInRect(SizeGripRect(), x, y)) return hcBottomRight;
+  return hcClient;
+}
+
+void TSkForm::PaintSizeGrip(TCanvas& canvas) {
+  if (!UsesTheme()) {
+    TSkDefaultForm::PaintSizeGrip(canvas);
+    return;
+  }
+  Theme()->PaintWindowSizeGrip(WindowKindOf(BorderStyle()), canvas, themeObject_,
+                               MakeStateRecord(SizeGripRect(), Dragging().Sizeable ? 1 : 0));
+}
+
+void TSkForm::PaintClientBackground(TCanvas& canvas) {
+  if (!UsesTheme()) {
+    TSkDefaultForm::PaintClientBackground(canvas);
+    return;
+  }
+  Theme()->PaintWindowClient(WindowKindOf(BorderStyle()), canvas, themeObject_, ClientRect());
+}
+
+void TSkForm::DrawFrame(TCanvas& canvas) {
+  TskTheme* theme = Theme();
+  if (theme == nullptr || !UsesTheme()) {
+    TSkDefaultForm::DrawFrame(canvas);
+    return;
+  }
+  DrawThemedFrame(canvas, *theme, WindowInfo());
+}
+
+void TSkForm::DrawThemedFrame(TCanvas& canvas, TskTheme& theme, const TskWindowInfo& info) {
+  const uint8_t kind = WindowKindOf(BorderStyle());
+  theme.PaintWindow(kind, canvas, themeObject_, info);
+  const TRect captionRect = theme.WindowCaptionRect(kind, info, themeObject_);
+  if (!IsRectEmpty(captionRect)) theme.PaintWindowCaption(kind, canvas, themeObject_, captionRect, info);
+  // Buttons in drawing order: close, system-menu icon, minimize, maximize,
+  // help, roll-up, tray; each with the state of the mouse on it.
+  const std::pair<int, int> buttons[] = {{0, hcClose}, {1, hcSysMenu}, {2, hcMinimize}, {3, hcMaximize},
+                                         {4, hcHelp},  {5, hcRoll},    {6, hcTray}};
+  TskBitmap icon;
+  for (const auto& [index, zone] : buttons) {
+    const TskWindowButton button = ThemeButton(index, WindowState());
+    if (!info.Shows(button)) continue;
+    const TRect rect = theme.WindowButtonRect(kind, info, themeObject_, button);
+    if (IsRectEmpty(rect)) continue;
+    uint8_t state = btsNormal;
+    if (HotZone() == zone && PressedZone() == zone) {
+      state = btsPressed;
+    } else if (HotZone() == zone && !DragActive()) {
+      state = btsHot;
+    } else if (!CaptionActive()) {
+      state = btsDisabled;
+    }
+    const TskBitmap* glyph = nullptr;
+    if (button == wbSysMenu) {
+      const int size = GetSystemMetrics(SM_CXSMICON);
+      icon.SetSize(size, size);
+      icon.Fill(kKeyPixel);
+      DrawIconEx(icon.DC(), 0, 0, SmallIcon(), size, size, 0, nullptr, DI_NORMAL);
+      glyph = &icon;
+    }
+    theme.PaintWindowButton(kind, canvas, themeObject_, MakePartRecord(rect, button, state, glyph));
+  }
+}
