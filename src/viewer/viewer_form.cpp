@@ -137,6 +137,10 @@ void TForm1::CreateStoredFrame() {
   SkForm1->SetMinimizeApplication(false);
   SkForm1->SetWindowState(kwsNormal);
   SkForm1->SetThemeObject(kDefaultObjectName);
+  SkForm1->SetMenuBar(SkMenuBar1);
+  SkForm1->Animation().SetEffectKind(kRandomEffectName);
+  SkForm1->SystemMenuOptions().Animation().SetEffectKind(kRandomEffectName);
+  SkForm1->TrayMenuOptions().Animation().SetEffectKind(kRandomEffectName);
 }
 
 // The search area: aligned to the bottom above the status bar, hidden until
@@ -274,21 +278,6 @@ void TForm1::CreateMenuBar() {
     }
     eBook1->Add(item);
   }
-  // Alt plus a menu letter opens the menu even while the focus is in the
-  // browser, whose windows the framework's dialog-character path never sees.
-  auto previous = OnShortCut;
-  OnShortCut = [this, previous](const MSG& message, bool& handled) {
-    if (previous) previous(message, handled);
-    if (handled || SkMenuBar1 == nullptr) return;
-    if (message.message == WM_SYSKEYDOWN && (message.lParam & (1 << 29)) != 0) {
-      const auto character = static_cast<wchar_t>(MapVirtualKeyW(static_cast<UINT>(message.wParam), MAPVK_VK_TO_CHAR));
-      if (character != 0 && SkMenuBar1->Perform(CM_DIALOGCHAR, character) != 0) {
-        handled = true;
-        return;
-      }
-    }
-    handled = SkMenuBar1->IsShortCut(message);
-  };
 }
 
 // The toolbar: eight animated buttons side by side from the left, in the

@@ -150,6 +150,7 @@ void TSkDefaultForm::Loaded() {
   } else {
     ReapplyFrame();
   }
+  ChainShortCuts();
   if (OnCreate) OnCreate(this);
   if (stayOnTop_) SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   hoverTimer_ = StartUtilityTimer(this, kHoverInterval, [this] { HoverTick(); });

@@ -32,6 +32,8 @@
 #include "skin/core/sk_bitmap.h"
 #include "skin/core/sk_effect.h"
 #include "skin/frame/sk_hook.h"
+#include "skin/menus/sk_menus.h"
+#include "skin/sk_blending.h"
 #include "skin/sk_theme.h"
 
 class TSkMenuBar;
@@ -111,58 +113,6 @@ class TSkGravitation {
   int size_ = 20;
 };
 
-class TSkBlending {
- public:
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) {
-    if (value == enabled_) return;
-    enabled_ = value;
-    if (OnChange) OnChange();
-  }
-  int Value() const { return value_; }
-  // Below 0 gives 0, 256 and above 255.
-  void SetValue(int value) {
-    value = value < 0 ? 0 : value >= 256 ? 255 : value;
-    if (value == value_) return;
-    value_ = value;
-    if (OnChange) OnChange();
-  }
-  // The owner measures and repaints its frame again.
-  std::function<void()> OnChange;
-
- private:
-  bool enabled_ = false;
-  int value_ = 150;
-};
-
-class TSkShadow {
- public:
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) {
-    if (value == enabled_) return;
-    enabled_ = value;
-    if (OnChange) OnChange();
-  }
-  int Size() const { return size_; }
-  // Above 20 gives 20; 0 or less switches the shadow off.
-  void SetSize(int value) {
-    if (value <= 0) {
-      SetEnabled(false);
-      return;
-    }
-    value = value > 20 ? 20 : value;
-    if (value == size_) return;
-    size_ = value;
-    if (enabled_ && OnChange) OnChange();
-  }
-  // The owner measures and repaints its frame again.
-  std::function<void()> OnChange;
-
- private:
-  bool enabled_ = false;
-  int size_ = 4;
-};
-
 struct TSkConstraints {
   int MinWidth = 0;
   int MinHeight = 0;
@@ -196,7 +146,17 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TSkGravitation& Gravitation() { return gravitation_; }
   TSkConstraints& Constraints() { return constraints_; }
   TSkMenuBar* MenuBar() const { return menuBar_; }
-  void SetMenuBar(TSkMenuBar* value) { menuBar_ = value; }
+  void SetMenuBar(TSkMenuBar* value);
+  // The look of the system menu and of the tray menu.
+  TSkPopupMenuOptions& SystemMenuOptions() { return systemMenuOptions_; }
+  TSkPopupMenuOptions& TrayMenuOptions() { return trayMenuOptions_; }
+  // A menu shown instead of the system menu, and the menu of the tray icon.
+  TSkPopupMenu* SystemMenuLink() const { return systemMenuLink_; }
+  void SetSystemMenuLink(TSkPopupMenu* value);
+  TSkPopupMenu* TrayMenuLink() const { return trayMenuLink_; }
+  void SetTrayMenuLink(TSkPopupMenu* value);
+  // The system menu as last built (nullptr before its first showing).
+  TSkPopupMenu* SystemMenu() const { return systemMenu_; }
   bool MinimizeApplication() const { return minimizeApplication_; }
   void SetMinimizeApplication(bool value) { minimizeApplication_ = value; }
   TSkFormPerformance Performance() const { return performance_; }
@@ -297,9 +257,10 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   void BeforeMessage(TMessage& message) override;
   void AfterMessage(TMessage& message) override;
 
-  // Pops the system menu's entries up at point (screen). The skinned pop-up
-  // menu is not part of the frame: until one is wired in, nothing is shown.
-  virtual void PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entries, TPoint point) {}
+  // Builds the system menu from its entries and pops it up at point
+  // (screen); each entry's click is carried out by SystemMenuCommand.
+  virtual void PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entries, TPoint point);
+  void Notification(TComponent* component, TOperation operation) override;
 
   // The caption and the title of the system-menu icon for drawing.
   HICON SmallIcon() const;
@@ -338,9 +299,14 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   bool Composed() const { return blending_.Enabled() || ShadowSize() > 0; }
   // Plays Animation on the screen where the window is about to appear.
   void RunShowAnimation(const TRect& screenBounds);
-  // Runs the menu bar's keyboard tracking once a menu bar is wired in; the
-  // bar's mode is entered there (nothing yet without one).
-  void RunMenuBarTracking() {}
+  // The menu bar's keyboard tracking (the letter that started it waits in
+  // the queue as a character).
+  void RunMenuBarTracking();
+  // Shows a linked menu (tray or system) with options at point.
+  void PopupLinkedMenu(TSkPopupMenu& menu, const TSkPopupMenuOptions& options, TPoint point, bool foreground);
+  // The form's shortcut handling, chained so that the menu bar sees keys
+  // first.
+  void ChainShortCuts();
   TPoint ToWindow(TPoint screen) const;
 
   TForm* form_ = nullptr;
@@ -352,6 +318,11 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TSkGravitation gravitation_;
   TSkConstraints constraints_;
   TSkMenuBar* menuBar_ = nullptr;
+  TSkPopupMenuOptions systemMenuOptions_;
+  TSkPopupMenuOptions trayMenuOptions_;
+  TSkPopupMenu* systemMenuLink_ = nullptr;
+  TSkPopupMenu* trayMenuLink_ = nullptr;
+  TSkPopupMenu* systemMenu_ = nullptr;  // owned through the component list
   bool minimizeApplication_ = true;
   TSkFormPerformance performance_ = qvfpNoBuffer;
   TSkShadow shadow_;

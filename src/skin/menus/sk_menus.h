@@ -23,6 +23,7 @@
 #include "runtime/exceptions.h"
 #include "skin/controls/sk_controls.h"
 #include "skin/core/sk_effect.h"
+#include "skin/sk_blending.h"
 
 EBOOK_DECLARE_EXCEPTION(EQvItemError, Exception);
 
@@ -38,30 +39,6 @@ constexpr UINT kSkOpenSubmenuMessage = 1135;
 constexpr int kSkShortCutShift = 8192;
 constexpr int kSkShortCutCtrl = 16384;
 constexpr int kSkShortCutAlt = 32768;
-
-class TSkBlending {
- public:
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) { enabled_ = value; }
-  int Value() const { return value_; }
-  void SetValue(int value) { value_ = value; }
-
- private:
-  bool enabled_ = false;
-  int value_ = 150;
-};
-
-class TSkShadow {
- public:
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) { enabled_ = value; }
-  int Size() const { return size_; }
-  void SetSize(int value) { size_ = value; }
-
- private:
-  bool enabled_ = false;
-  int size_ = 4;
-};
 
 // The look of the pop-ups of one menu (also used for the frame's system and
 // tray menus).

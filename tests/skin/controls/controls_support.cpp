@@ -1,5 +1,7 @@
 #include "skin/controls/controls_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <iterator>
 #include <stdexcept>
@@ -115,4 +117,25 @@ uint32_t Rgb(const TskBitmap& bitmap, int x, int y) { return bitmap.PixelAt(x, y
 uint32_t SysRgb(int index) {
   const COLORREF c = GetSysColor(index);
   return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+void TScript::Run(const std::function<void()>& start) {
+  current = this;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 60, Tick);
+  start();
+  const DWORD deadline = GetTickCount() + 8000;
+  Application->RunUntil([&] { return next_ >= steps_.size() || GetTickCount() > deadline; });
+  // Whatever the steps posted runs now.
+  for (int i = 0; i < 5; ++i) {
+    Application->ProcessMessages();
+    Sleep(20);
+  }
+  KillTimer(nullptr, timer);
+  current = nullptr;
+  EXPECT_GE(next_, steps_.size()) << "the script did not finish";
+}
+
+void CALLBACK TScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (current == nullptr || current->next_ >= current->steps_.size()) return;
+  current->steps_[current->next_++]();
 }

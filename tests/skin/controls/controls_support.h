@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "forms/forms.h"
 #include "forms/forms_support.h"
@@ -58,3 +60,19 @@ std::unique_ptr<TskBitmap> RenderControl(TControl& control);
 uint32_t Rgb(const TskBitmap& bitmap, int x, int y);
 // A system colour as 0x00RRGGBB.
 uint32_t SysRgb(int index);
+
+// Runs one step per tick of a 60 ms thread timer while start's modal loops
+// (menus, tracking) run, so that a case can act from inside them. Run
+// returns once every step ran (or after 8 s, which fails the case) and the
+// messages the steps posted have been handled.
+class TScript {
+ public:
+  explicit TScript(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {}
+  void Run(const std::function<void()>& start);
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  static inline TScript* current = nullptr;
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+};

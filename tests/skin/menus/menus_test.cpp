@@ -16,36 +16,6 @@
 
 namespace {
 
-// Runs one step per timer tick, from inside the menus' loops.
-class TScript {
- public:
-  explicit TScript(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {}
-  void Run(const std::function<void()>& start) {
-    current = this;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 60, Tick);
-    start();
-    const DWORD deadline = GetTickCount() + 8000;
-    Application->RunUntil([&] { return next_ >= steps_.size() || GetTickCount() > deadline; });
-    // Whatever the clicks posted runs now.
-    for (int i = 0; i < 5; ++i) {
-      Application->ProcessMessages();
-      Sleep(20);
-    }
-    KillTimer(nullptr, timer);
-    current = nullptr;
-    EXPECT_GE(next_, steps_.size()) << "the script did not finish";
-  }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (current == nullptr || current->next_ >= current->steps_.size()) return;
-    current->steps_[current->next_++]();
-  }
-  static inline TScript* current = nullptr;
-  std::vector<std::function<void()>> steps_;
-  size_t next_ = 0;
-};
-
 void PostKeyToFocus(HWND window, WORD key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
 
 std::wstring SelectedCaption() {

@@ -1,0 +1,140 @@
+// The frame and the menus together: the skinned system menu the frame
+// builds for its state, and the keyboard menu command handed to the menu
+// bar. The menus' loops are modal, so each case acts from a timer script.
+#include <gtest/gtest.h>
+
+#include "skin/controls/controls_support.h"
+#include "skin/frame/sk_form.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
+
+namespace {
+
+std::vector<std::wstring> OpenCaptions() {
+  std::vector<std::wstring> captions;
+  if (TSkItemView* view = TSkItemView::Innermost()) {
+    for (int i = 0; i < view->Item()->Count(); ++i) captions.push_back(view->Item()->Items(i)->Caption());
+  }
+  return captions;
+}
+
+class FrameMenusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = CreateComponent<TForm>(Application);
+    form_->LoadComponents([&] {
+      frame_ = CreateComponent<TSkForm>(form_);
+      bar_ = CreateComponent<TSkMenuBar>(form_);
+      bar_->SetParent(form_);
+      bar_->SetAlign(alTop);
+      book_ = AddItem(bar_->Items(), L"&eBook");
+      newWindow_ = AddItem(book_, L"&New window");
+      frame_->SetMenuBar(bar_);
+    });
+    form_->SetBorderStyle(bsNone);
+    form_->SetBounds(100, 120, 500, 400);
+    ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
+    form_->SetVisible(true);
+    Application->ProcessMessages();
+  }
+  void TearDown() override {
+    delete form_;
+    FreeThemeLibrary();
+  }
+  TSkItem* AddItem(TSkItem* parent, const wchar_t* caption) {
+    auto* item = CreateComponent<TSkItem>(form_);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  }
+  void PostKey(WORD key) { PostMessageW(form_->Handle(), WM_KEYDOWN, key, 1); }
+
+  TForm* form_ = nullptr;
+  TSkForm* frame_ = nullptr;
+  TSkMenuBar* bar_ = nullptr;
+  TSkItem* book_ = nullptr;
+  TSkItem* newWindow_ = nullptr;
+};
+
+TEST_F(FrameMenusTest, AltOpensTheSkinnedSystemMenuBuiltForTheStateAndItsEntriesAct) {
+  const TRect normal = form_->BoundsRect();
+  std::vector<std::wstring> shown;
+  TScript normalMenu({
+      [&] {
+        shown = OpenCaptions();
+        // Up from the first entry wraps to "&Close", then skips the
+        // separator to "Minimize to &Tray" and goes on to "Ro&llup".
+        PostKey(VK_UP);
+        PostKey(VK_UP);
+        PostKey(VK_UP);
+      },
+      [&] { PostKey(VK_RETURN); },
+      [] {},
+  });
+  normalMenu.Run([&] { PostMessageW(form_->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0); });
+  std::vector<std::wstring> expected;
+  for (const TSkSystemMenuEntry& entry : SystemMenuEntries(kwsNormal, frame_->BorderIcons())) {
+    expected.push_back(entry.Caption);
+  }
+  EXPECT_EQ(shown, expected);
+  ASSERT_EQ(shown.size(), 6u);
+  EXPECT_EQ(shown[2], L"Ro&llup");
+  EXPECT_EQ(frame_->WindowState(), kwsRollup) << "the chosen entry ran once the menu had closed";
+  EXPECT_EQ(frame_->SystemMenu()->Items()->Items(5)->ShortCut(), kSkShortCutAlt | VK_F4);
+
+  // Rolled up, the menu offers "&Restore" first; choosing it restores.
+  TScript rolledMenu({
+      [&] {
+        shown = OpenCaptions();
+        PostKey(VK_RETURN);
+      },
+      [] {},
+  });
+  rolledMenu.Run([&] { PostMessageW(form_->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0); });
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown[0], L"&Restore");
+  EXPECT_EQ(frame_->WindowState(), kwsNormal);
+  EXPECT_EQ(form_->BoundsRect(), normal);
+}
+
+TEST_F(FrameMenusTest, AKeyboardMenuCommandWithALetterOpensThatMenuOfTheBar) {
+  int clicks = 0;
+  newWindow_->OnClick = [&](TObject*) { ++clicks; };
+  std::vector<std::wstring> shown;
+  LRESULT result = 0;
+  TScript script({
+      [&] {
+        shown = OpenCaptions();
+        PostKey(VK_RETURN);
+      },
+      [] {},
+  });
+  script.Run([&] { result = SendMessageW(form_->Handle(), WM_SYSCOMMAND, SC_KEYMENU, L'e'); });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(shown, std::vector<std::wstring>{L"&New window"}) << "the letter opened \"eBook\"";
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(frame_->SystemMenu(), nullptr) << "no system menu after the bar's tracking";
+}
+
+TEST_F(FrameMenusTest, TheMenuBarSeesTheFormsShortcutsFirst) {
+  int clicks = 0;
+  newWindow_->SetShortCut(kSkShortCutCtrl | 'N');
+  newWindow_->OnClick = [&](TObject*) { ++clicks; };
+  MSG message{form_->Handle(), WM_KEYDOWN, 'N', 1, 0, {}};
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  BYTE held[256];
+  std::copy(std::begin(keys), std::end(keys), std::begin(held));
+  held[VK_CONTROL] = 0x80;
+  SetKeyboardState(held);
+  const bool taken = form_->IsShortCut(message);
+  SetKeyboardState(keys);
+  EXPECT_TRUE(taken);
+  for (int i = 0; i < 5 && clicks == 0; ++i) {
+    Application->ProcessMessages();
+    Sleep(20);
+  }
+  EXPECT_EQ(clicks, 1);
+}
+
+}  // namespace
