@@ -438,6 +438,8 @@ int WriteContactSheet(const std::string& fileName) {
     PaintSheet(sheet);
     sheet.Heading(L"Themed controls");
     for (const TControlShot& shot : ControlShots()) sheet.Picture(*shot.Picture, shot.Label);
+    sheet.Heading(L"Window frame");
+    for (const TControlShot& shot : FrameShots()) sheet.Picture(*shot.Picture, shot.Label);
     png = sheet.Png();
   }
   WriteWholeFile(fileName, png);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "forms/forms.h"
 #include "forms/std_components.h"
 #include "skin/controls/sk_buttons.h"
@@ -12,6 +14,7 @@
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_scroll_bar.h"
 #include "skin/controls/sk_status_bar.h"
+#include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menu_views.h"
 #include "skin/menus/sk_menus.h"
 
@@ -49,7 +52,55 @@ void Mouse(TControl& control, UINT message, int x, int y) {
                MAKELPARAM(static_cast<WORD>(x + offset.X), static_cast<WORD>(y + offset.Y)));
 }
 
+// The skinned frame of a window as it draws it, with the client background:
+// the window's top-left part up to width x height.
+std::unique_ptr<TskBitmap> ShootFrame(TSkForm& frame, int width, int height) {
+  RECT window{};
+  GetWindowRect(frame.Form()->Handle(), &window);
+  auto whole = std::make_unique<TskBitmap>();
+  whole->SetSize(window.right - window.left, window.bottom - window.top);
+  TSkBorrowedCanvas canvas(whole->DC());
+  frame.PaintClientBackground(canvas);
+  frame.DrawFrame(canvas);
+  GdiFlush();
+  whole->SetAlpha(255);
+  width = std::min(width, static_cast<int>(whole->Width()));
+  height = std::min(height, static_cast<int>(whole->Height()));
+  auto picture = std::make_unique<TskBitmap>();
+  picture->SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) picture->SetPixelAt(x, y, whole->PixelAt(x, y));
+  return picture;
+}
+
 }  // namespace
+
+std::vector<TControlShot> FrameShots() {
+  std::vector<TControlShot> shots;
+  TForm form(nullptr);
+  TSkForm* frame = nullptr;
+  form.LoadComponents([&] {
+    frame = CreateComponent<TSkForm>(&form);
+    frame->SetCaption(L"Sample Book - Chapter one");
+  });
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 420, 160);
+  ShowWindow(form.Handle(), SW_SHOWNOACTIVATE);
+  Application->ProcessMessages();
+  SendMessageW(form.Handle(), WM_NCACTIVATE, TRUE, 0);
+  shots.push_back({L"window frame: active", ShootFrame(*frame, 420, 160)});
+  SendMessageW(form.Handle(), WM_NCACTIVATE, FALSE, 0);
+  shots.push_back({L"inactive", ShootFrame(*frame, 420, 160)});
+  SendMessageW(form.Handle(), WM_NCACTIVATE, TRUE, 0);
+  frame->RollupForm();
+  shots.push_back({L"rolled up", ShootFrame(*frame, 420, 160)});
+  frame->RestoreForm();
+  frame->MaximizeForm();
+  shots.push_back({L"maximised (its left part)", ShootFrame(*frame, 420, 80)});
+  frame->RestoreForm();
+  ShowWindow(form.Handle(), SW_HIDE);
+  return shots;
+}
 
 std::vector<TControlShot> ControlShots() {
   std::vector<TControlShot> shots;

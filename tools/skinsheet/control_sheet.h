@@ -1,5 +1,5 @@
-// The themed controls as the viewer uses them, each family in its states,
-// painted by the controls themselves in a window that is never shown.
+// The themed controls and the skinned window frame as the viewer uses
+// them, each in its states, painted by themselves.
 #pragma once
 
 #include <memory>
@@ -15,3 +15,5 @@ struct TControlShot {
 
 // Pictures of the controls with the current theme (none: the classic look).
 std::vector<TControlShot> ControlShots();
+// The skinned window frame active, inactive, rolled up and maximised.
+std::vector<TControlShot> FrameShots();
