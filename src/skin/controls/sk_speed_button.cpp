@@ -11,6 +11,7 @@
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
 #include "skin/core/sk_winapi.h"
+#include "skin/menus/sk_menus.h"
 
 namespace {
 
@@ -176,10 +177,13 @@ void TSkSpeedButton::SetImages(TImageList* value) {
 
 void TSkSpeedButton::Notification(TComponent* component, TOperation operation) {
   TSkGraphicControl::Notification(component, operation);
-  if (operation == opRemove && component == images_) {
+  if (operation != opRemove) return;
+  if (component == images_) {
     images_ = nullptr;
     Invalidate();
   }
+  if (component == chevronMenu_) chevronMenu_ = nullptr;
+  if (component == dropDownMenu_) dropDownMenu_ = nullptr;
 }
 
 void TSkSpeedButton::SetLayout(TSkButtonLayout value) {
@@ -319,12 +323,15 @@ void TSkSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int 
   // release over a latched button must not run its click.
   const bool click = button == mbLeft && Enabled() && inside &&
                      (pressState_ == kPressDown || pressState_ == kPressLatched);
-  if (pressState_ == kPressChevron) {
-    // The chevron's menu belongs to the menu family, which this button does
-    // not carry; the press ends here.
-    pressState_ = kPressUp;
-  } else if (!down_) {
-    pressState_ = kPressUp;
+  const bool chevronReleased = pressState_ == kPressChevron;
+  if (chevronReleased || !down_) pressState_ = kPressUp;
+  if (chevronReleased) {
+    Invalidate();
+    if (chevronMenu_ != nullptr) {
+      const TPoint at = ClientToScreen(menuPosition_ == dmpRight ? TPoint{Width(), 0} : TPoint{0, Height()});
+      chevronMenu_->Popup(at.X, at.Y);
+    }
+    return;
   }
   if (click) {
     if (!down_ && groupIndex_ != 0) {
@@ -335,6 +342,11 @@ void TSkSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int 
       pressState_ = kPressLatched;
     }
     Click();
+    if (dropDownMenu_ != nullptr) {
+      Invalidate();
+      const TPoint at = ClientToScreen(TPoint{0, Height()});
+      dropDownMenu_->Popup(at.X, at.Y);
+    }
   }
   Invalidate();
 }

@@ -28,6 +28,8 @@
 #include "skin/controls/sk_controls.h"
 #include "skin/core/sk_bitmap.h"
 
+class TSkPopupMenu;
+
 enum TSkChevronPos : uint8_t { dmpBottom, dmpRight };
 
 // Sent to the parent's controls when a grouped button goes down: WParam the
@@ -115,6 +117,13 @@ class TSkSpeedButton : public TSkGraphicControl {
   void SetShowChevron(bool value);
   TSkChevronPos MenuPosition() const { return menuPosition_; }
   void SetMenuPosition(TSkChevronPos value) { menuPosition_ = value; }
+  // Shown when the chevron strip is released: below the button, or at its
+  // right for dmpRight.
+  TSkPopupMenu* ChevronMenu() const { return chevronMenu_; }
+  void SetChevronMenu(TSkPopupMenu* value) { chevronMenu_ = value; }
+  // Shown at the button's bottom-left corner after each click.
+  TSkPopupMenu* DropDownMenu() const { return dropDownMenu_; }
+  void SetDropDownMenu(TSkPopupMenu* value) { dropDownMenu_ = value; }
   bool BlackAndWhiteGlyph() const { return blackAndWhiteGlyph_; }
   void SetBlackAndWhiteGlyph(bool value);
   // The parent's background shows through where the button draws nothing.
@@ -184,6 +193,10 @@ class TSkSpeedButton : public TSkGraphicControl {
   bool showGlyph_ = true;
   bool showChevron_ = false;
   TSkChevronPos menuPosition_ = dmpBottom;
+  // The menus share the button's owner, whose removal notifications clear
+  // these.
+  TSkPopupMenu* chevronMenu_ = nullptr;
+  TSkPopupMenu* dropDownMenu_ = nullptr;
   bool blackAndWhiteGlyph_ = false;
   bool transparent_ = false;
 

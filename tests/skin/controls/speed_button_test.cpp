@@ -16,6 +16,8 @@
 #include "skin/controls/sk_speed_button.h"
 #include "skin/core/sk_utils.h"
 #include "skin/core/sk_winapi.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
 
 namespace {
 
@@ -241,6 +243,58 @@ TEST_F(SpeedButtonTest, ChevronStripPressesItselfAndNeverClicks) {
   EXPECT_EQ(clicks, 0);
   Click(*button, 78 - kSkChevronWidth - 1, 10);
   EXPECT_EQ(clicks, 1);
+}
+
+// The chevron's menu opens below the button (at its right with dmpRight)
+// when the strip is released; the drop-down menu opens at the bottom-left
+// corner after the click has run.
+TEST_F(SpeedButtonTest, ChevronAndDropDownMenusOpenWhereTheButtonSays) {
+  TSkSpeedButton* button = MakeButton();
+  button->SetShowChevron(true);
+  auto* menu = CreateComponent<TSkPopupMenu>(&host_->Form());
+  auto* entry = CreateComponent<TSkItem>(&host_->Form());
+  entry->SetCaption(L"Chapter one");
+  menu->Items()->Add(entry);
+  button->SetChevronMenu(menu);
+  button->SetDropDownMenu(menu);
+  std::vector<std::string> events;
+  button->OnClick = [&](TObject*) { events.push_back("click"); };
+
+  // Where the open pop-up's window stands, and the button's press state
+  // while the menu is open.
+  auto openMenu = [&](int x) {
+    RECT shown{};
+    uint8_t pressWhileOpen = 0xFF;
+    TScript script({[&] {
+                      TSkItemView* view = TSkItemView::Innermost();
+                      if (view != nullptr && view->Item() == menu->Items()) {
+                        events.push_back("menu");
+                        GetWindowRect(view->Window(), &shown);
+                      }
+                      pressWhileOpen = button->PressState();
+                      PostMessageW(host_->Form().Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+                    },
+                    [] {}});
+    script.Run([&] {
+      MouseDown(*button, x, 10);
+      MouseUp(*button, x, 10);
+    });
+    EXPECT_EQ(pressWhileOpen, kPressUp) << "the button is up again while its menu shows";
+    return shown;
+  };
+  const TPoint belowLeft = button->ClientToScreen(TPoint{0, button->Height()});
+  RECT shown = openMenu(78 - 5);
+  EXPECT_EQ((TPoint{shown.left, shown.top}), belowLeft) << "the chevron menu opens below";
+  EXPECT_EQ(events, (std::vector<std::string>{"menu"})) << "the chevron never clicks";
+
+  button->SetMenuPosition(dmpRight);
+  shown = openMenu(78 - 5);
+  EXPECT_EQ((TPoint{shown.left, shown.top}), button->ClientToScreen(TPoint{button->Width(), 0}));
+
+  events.clear();
+  shown = openMenu(10);
+  EXPECT_EQ(events, (std::vector<std::string>{"click", "menu"})) << "the click runs, then the drop-down opens";
+  EXPECT_EQ((TPoint{shown.left, shown.top}), belowLeft);
 }
 
 TEST_F(SpeedButtonTest, GlyphCountFollowsItsShapeAndEmptyMeansNone) {
