@@ -323,6 +323,8 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TSkPopupMenu* systemMenuLink_ = nullptr;
   TSkPopupMenu* trayMenuLink_ = nullptr;
   TSkPopupMenu* systemMenu_ = nullptr;  // owned through the component list
+  // Expires with the frame: handlers it leaves with the form test it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool minimizeApplication_ = true;
   TSkFormPerformance performance_ = qvfpNoBuffer;
   TSkShadow shadow_;

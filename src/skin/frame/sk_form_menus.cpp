@@ -43,6 +43,9 @@ void TSkDefaultForm::PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entr
     PopupLinkedMenu(*systemMenuLink_, systemMenuOptions_, point, false);
     return;
   }
+  // Asked again while it shows (the tray icon clicked once more while the
+  // menu waits): its items are in use by the open menu, so it stays as it is.
+  if (systemMenu_ != nullptr && TSkPopupMenu::Current() == systemMenu_) return;
   if (systemMenu_ == nullptr) systemMenu_ = CreateComponent<TSkPopupMenu>(this);
   // Built fresh for every showing: the entries follow the window's state.
   systemMenu_->Items()->Clear();
@@ -61,11 +64,14 @@ void TSkDefaultForm::PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entr
 void TSkDefaultForm::ChainShortCuts() {
   if (form_ == nullptr) return;
   auto previous = form_->OnShortCut;
-  form_->OnShortCut = [this, previous](const MSG& message, bool& handled) {
+  // The handler stays with the form; once this frame is gone it only passes
+  // keys on.
+  std::weak_ptr<bool> alive = alive_;
+  form_->OnShortCut = [this, previous, alive](const MSG& message, bool& handled) {
     // The menu bar sees the keys first: Alt plus a menu's letter opens that
     // menu even while the focus is in a window the framework does not
     // know (an embedded browser), and its items' shortcuts are found.
-    if (menuBar_ != nullptr) {
+    if (!alive.expired() && menuBar_ != nullptr) {
       if (message.message == WM_SYSKEYDOWN && (message.lParam & (1 << 29)) != 0) {
         const auto character =
             static_cast<wchar_t>(MapVirtualKeyW(static_cast<UINT>(message.wParam), MAPVK_VK_TO_CHAR));

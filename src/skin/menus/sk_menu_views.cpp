@@ -235,7 +235,15 @@ void TSkItemView::SelectNext() {
     index = (index + 1) % count;
     TSkItem* candidate = item_->Items(index);
     if (!candidate->Visible() || candidate->IsSeparator()) continue;
-    if (candidate == selected_) return;
+    if (candidate == selected_) {
+      // The only choice: a submenu closed on the way (Left or Right from
+      // the bar's single menu) opens again.
+      if (submenuOpen_ || reopen_) {
+        reopen_ = false;
+        OpenSelected();
+      }
+      return;
+    }
     FollowSelection(index, true, index <= start);
     Select(candidate);
     if (submenuOpen_ || reopen_) {
@@ -255,7 +263,13 @@ void TSkItemView::SelectPrevious() {
     index = (index - 1 + count) % count;
     TSkItem* candidate = item_->Items(index);
     if (!candidate->Visible() || candidate->IsSeparator()) continue;
-    if (candidate == selected_) return;
+    if (candidate == selected_) {
+      if (submenuOpen_ || reopen_) {
+        reopen_ = false;
+        OpenSelected();
+      }
+      return;
+    }
     FollowSelection(index, false, index >= start);
     Select(candidate);
     if (submenuOpen_ || reopen_) {
@@ -574,7 +588,13 @@ void TSkItemView::Track() {
       PeekMessageW(&message, nullptr, msg, msg, PM_REMOVE);
       continue;
     }
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) continue;
+    // Removed by its window and kind: a message posted meanwhile (another
+    // thread's, say) must not come out in its place, unhandled and lost.
+    if (!PeekMessageW(&message, message.hwnd, msg, msg, PM_REMOVE)) {
+      // Its window went away in between: the queue moves on all the same.
+      if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      continue;
+    }
     if (msg == WM_CONTEXTMENU || IsDoubleClick(msg) || msg == WM_MBUTTONDOWN) continue;
     if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) {
       if (GetKeyState(VK_LBUTTON) < 0) continue;
@@ -898,8 +918,12 @@ void TSkItem::PopupSubmenu(TSkItemView* parentView, int x, int y, const TRect& i
   if (OnBeforeDropDown) OnBeforeDropDown(this);
   // Pending paints first, so that the level below looks settled. Other
   // messages stay queued: they belong to the loop about to run.
+  // Bounded: a window that never validates itself would otherwise keep
+  // this loop going.
   MSG paint{};
-  while (PeekMessageW(&paint, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&paint);
+  for (int i = 0; i < 64 && PeekMessageW(&paint, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+    DispatchMessageW(&paint);
+  }
   if (!TSkItem::IsLiveItem(this) || !HasVisibleChild()) return;
   TSkPopupWindow window(this);
   TSkPopupView& view = window.View();

@@ -313,6 +313,11 @@ TSkMenuBar::~TSkMenuBar() {
 
 void TSkMenuBar::ItemsChanged() {
   if (IsLoading() || IsDestroying()) return;
+  // The hover highlight outlives no item: one taken out of the bar (and
+  // about to be freed) is unselected while it still exists.
+  if (TSkItem* selected = view_->Selected(); selected != nullptr && selected->Parent() != items_) {
+    view_->Select(nullptr);
+  }
   Relayout();
 }
 

@@ -116,6 +116,30 @@ TEST_F(FrameMenusTest, AKeyboardMenuCommandWithALetterOpensThatMenuOfTheBar) {
   EXPECT_EQ(frame_->SystemMenu(), nullptr) << "no system menu after the bar's tracking";
 }
 
+TEST_F(FrameMenusTest, RightAndLeftInTheBarsOnlyMenuOpenItAgain) {
+  std::vector<std::vector<std::wstring>> shown;
+  TScript script({
+      [&] {
+        shown.push_back(OpenCaptions());
+        PostKey(VK_RIGHT);
+      },
+      [&] {
+        shown.push_back(OpenCaptions());
+        PostKey(VK_LEFT);
+      },
+      [&] {
+        shown.push_back(OpenCaptions());
+        PostKey(VK_ESCAPE);
+        PostKey(VK_ESCAPE);
+      },
+      [] {},
+  });
+  script.Run([&] { SendMessageW(form_->Handle(), WM_SYSCOMMAND, SC_KEYMENU, L'e'); });
+  const std::vector<std::wstring> menu{L"&New window"};
+  EXPECT_EQ(shown, (std::vector<std::vector<std::wstring>>{menu, menu, menu}));
+  EXPECT_EQ(TSkItemView::Innermost(), nullptr) << "Escape closed the menu, then the bar";
+}
+
 TEST_F(FrameMenusTest, TheMenuBarSeesTheFormsShortcutsFirst) {
   int clicks = 0;
   newWindow_->SetShortCut(kSkShortCutCtrl | 'N');

@@ -157,15 +157,17 @@ TEST_F(MenusTest, EnterEndsTheMenusBeforeTheClickRuns) {
   EXPECT_FALSE(closeClickedInLoop);
 }
 
+// A plain window beside the menus that records the presses it gets.
+int targetPresses = 0;
+LRESULT CALLBACK TargetWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_LBUTTONDOWN) ++targetPresses;
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
+
 TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
-  // A plain window beside the menus that records the presses it gets.
-  static int targetPresses = 0;
   targetPresses = 0;
   WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = [](HWND window, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
-    if (msg == WM_LBUTTONDOWN) ++targetPresses;
-    return DefWindowProcW(window, msg, wParam, lParam);
-  };
+  windowClass.lpfnWndProc = TargetWindowProc;
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"MenusTestTarget";
   RegisterClassW(&windowClass);
