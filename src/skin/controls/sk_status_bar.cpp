@@ -1,6 +1,7 @@
 #include "skin/controls/sk_status_bar.h"
 
 #include <uxtheme.h>
+#include <windowsx.h>
 #include <vssym32.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
 #include "skin/core/sk_winapi.h"
+#include "skin/frame/sk_form.h"
 
 namespace {
 
@@ -277,6 +279,14 @@ void TSkStatusBar::ThemeChanged(TskThemeChange code) {
 }
 
 void TSkStatusBar::WndProc(TMessage& message) {
+  if (message.Msg == WM_NCHITTEST) {
+    // Over a shown grip the form's frame answers: it sizes the window.
+    const TPoint point = ScreenToClient(TPoint{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)});
+    if (PointInRect(ShownSizeGripRect(), point.X, point.Y)) {
+      message.Result = HTTRANSPARENT;
+      return;
+    }
+  }
   if (message.Msg == CM_CONTROLLISTCHANGE && !IsLoading() && !IsDestroying() && !layingOut_) {
     auto* control = reinterpret_cast<TControl*>(message.WParam);
     if (message.LParam != 0) {
@@ -299,7 +309,15 @@ bool TSkStatusBar::SizeGripShown() const {
   if (!sizeGrip_) return false;
   TForm* form = GetParentForm(this);
   if (form == nullptr || Parent() == nullptr) return false;
-  if (form->BorderStyle() != bsSizeable || form->WindowState() == wsMaximized) return false;
+  const TSkDefaultForm* frame = nullptr;
+  for (int i = 0; i < form->ComponentCount() && frame == nullptr; ++i) {
+    frame = dynamic_cast<const TSkDefaultForm*>(form->Components(i));
+  }
+  if (frame != nullptr) {
+    if (!frame->Active() || !frame->CanSize()) return false;
+  } else if (form->BorderStyle() != bsSizeable || form->WindowState() == wsMaximized) {
+    return false;
+  }
   // The bar's bottom-right corner in the form's client coordinates.
   TPoint corner{Width(), Height()};
   for (const TControl* c = this; c != form && c != nullptr; c = c->Parent()) {
@@ -308,6 +326,8 @@ bool TSkStatusBar::SizeGripShown() const {
   }
   return corner.X == form->ClientWidth() && corner.Y == form->ClientHeight();
 }
+
+TRect TSkStatusBar::ShownSizeGripRect() const { return SizeGripShown() ? SizeGripRect() : TRect{}; }
 
 TRect TSkStatusBar::SizeGripRect() const {
   const TRect content = ContentRect();

@@ -120,8 +120,12 @@ class TSkStatusBar : public TSkControl {
   // Runs the panel layout now.
   void LayoutPanels();
   // Whether the size grip is drawn: the bar's bottom-right corner is that of
-  // a resizable, not maximised form's client area.
+  // a resizable, not maximised form's client area. A form with a skinned
+  // frame is resizable when its frame lets the reader size it (the form's
+  // own border style belongs to the frame then).
   bool SizeGripShown() const;
+  // The grip's rectangle in the bar's coordinates (empty when not shown).
+  TRect ShownSizeGripRect() const;
 
   std::function<void(TSkStatusBar* bar, TSkStatusPanel* panel, TCanvas& canvas, const TRect& rect)> OnDrawPanel;
 

@@ -9,6 +9,7 @@
 #include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
 #include "skin/controls/sk_controls.h"
+#include "skin/controls/sk_status_bar.h"
 #include "skin/core/sk_effect.h"
 #include "skin/core/sk_gdi_guards.h"
 
@@ -118,6 +119,26 @@ TSkDefaultForm::~TSkDefaultForm() {
   if (hoverTimer_ != 0) StopUtilityTimer(hoverTimer_);
   RemoveTrayIcon();
   if (trayWindow_ != nullptr) DestroyWindow(trayWindow_);
+}
+
+bool TSkDefaultForm::StatusBarGripAt(int x, int y) const {
+  if (form_ == nullptr || !form_->HandleAllocated()) return false;
+  RECT window{};
+  GetWindowRect(form_->Handle(), &window);
+  for (int i = 0; i < form_->ComponentCount(); ++i) {
+    auto* bar = dynamic_cast<TSkStatusBar*>(form_->Components(i));
+    if (bar == nullptr || !bar->Visible() || !bar->HandleAllocated()) continue;
+    const TRect grip = bar->ShownSizeGripRect();
+    if (IsRectEmpty(grip)) continue;
+    const TPoint origin = bar->ClientToScreen(TPoint{grip.Left, grip.Top});
+    const int left = origin.X - window.left;
+    const int top = origin.Y - window.top;
+    if (PointInRect(TRect{left, top, left + static_cast<int>(RectWidth(grip)), top + static_cast<int>(RectHeight(grip))},
+                    x, y)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void TSkDefaultForm::Loaded() {
@@ -278,6 +299,7 @@ int TSkDefaultForm::ZoneAt(int x, int y) {
     zone = y < kCornerSize ? hcTopRight : y > height - kCornerSize ? hcBottomRight : hcRight;
   }
   if (zone == hcClient && dragging_.Sizeable && PointInRect(SizeGripRect(), x, y)) zone = hcBottomRight;
+  if (zone == hcClient && StatusBarGripAt(x, y)) zone = hcBottomRight;
   return zone;
 }
 

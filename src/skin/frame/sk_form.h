@@ -190,6 +190,8 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   bool OutlineMode() const { return outlineMode_; }
   const TRect& OutlineRect() const { return outlineRect_; }
   bool FramePaintEnabled() const { return framePaintEnabled_; }
+  // The reader can size the window by its frame now (sizeable, normal state).
+  bool CanSize() const { return dragging_.Sizeable && state_ == kwsNormal; }
   int WindowWidth() const { return windowWidth_; }
   int WindowHeight() const { return windowHeight_; }
   int FrameWidth() const;
@@ -265,11 +267,14 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // The caption and the title of the system-menu icon for drawing.
   HICON SmallIcon() const;
   bool Maximized() const { return state_ == kwsMaximized; }
-  bool Sizeable() const { return dragging_.Sizeable && state_ == kwsNormal; }
+  bool Sizeable() const { return CanSize(); }
   // The frame margins: client rectangle against the window size.
   void FrameMargins(int& left, int& top, int& right, int& bottom);
   // Shares the drawing surface choice (see PaintFrame).
   void DrawFrameOn(HDC dc);
+  // A point (window coordinates) on the shown size grip of a skinned status
+  // bar of the form.
+  bool StatusBarGripAt(int x, int y) const;
 
  private:
   static LRESULT CALLBACK TrayWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -110,6 +110,7 @@ int TSkForm::ZoneAt(int x, int y) {
   const int zone = Theme()->WindowHitTest(WindowKindOf(BorderStyle()), WindowInfo(), themeObject_, x, y);
   if (zone != hcClient) return zone;
   if (Dragging().Sizeable && PointInRect(SizeGripRect(), x, y)) return hcBottomRight;
+  if (StatusBarGripAt(x, y)) return hcBottomRight;
   return hcClient;
 }
 

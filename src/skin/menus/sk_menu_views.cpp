@@ -224,54 +224,26 @@ void TSkItemView::FollowSelection(int index, bool forward, bool wrapped) {
   }
 }
 
-void TSkItemView::SelectNext() {
+void TSkItemView::SelectNext() { MoveSelection(true); }
+void TSkItemView::SelectPrevious() { MoveSelection(false); }
+
+void TSkItemView::MoveSelection(bool forward) {
   const int count = item_->Count();
   if (count == 0) return;
-  const int start = selected_ != nullptr ? item_->IndexOf(selected_) : -1;
+  const int start = selected_ != nullptr ? item_->IndexOf(selected_) : forward ? -1 : count;
   int index = start;
   // At most one full round: a menu with nothing selectable keeps its
   // selection instead of spinning.
   for (int step = 0; step < count; ++step) {
-    index = (index + 1) % count;
+    index = forward ? (index + 1) % count : (index - 1 + count) % count;
     TSkItem* candidate = item_->Items(index);
     if (!candidate->Visible() || candidate->IsSeparator()) continue;
-    if (candidate == selected_) {
-      // The only choice: a submenu closed on the way (Left or Right from
-      // the bar's single menu) opens again.
-      if (submenuOpen_ || reopen_) {
-        reopen_ = false;
-        OpenSelected();
-      }
-      return;
+    // The only choice is the selection itself: a submenu closed on the way
+    // (Left or Right from the bar's single menu) still opens again.
+    if (candidate != selected_) {
+      FollowSelection(index, forward, forward ? index <= start : index >= start);
+      Select(candidate);
     }
-    FollowSelection(index, true, index <= start);
-    Select(candidate);
-    if (submenuOpen_ || reopen_) {
-      reopen_ = false;
-      OpenSelected();
-    }
-    return;
-  }
-}
-
-void TSkItemView::SelectPrevious() {
-  const int count = item_->Count();
-  if (count == 0) return;
-  const int start = selected_ != nullptr ? item_->IndexOf(selected_) : count;
-  int index = start;
-  for (int step = 0; step < count; ++step) {
-    index = (index - 1 + count) % count;
-    TSkItem* candidate = item_->Items(index);
-    if (!candidate->Visible() || candidate->IsSeparator()) continue;
-    if (candidate == selected_) {
-      if (submenuOpen_ || reopen_) {
-        reopen_ = false;
-        OpenSelected();
-      }
-      return;
-    }
-    FollowSelection(index, false, index >= start);
-    Select(candidate);
     if (submenuOpen_ || reopen_) {
       reopen_ = false;
       OpenSelected();

@@ -102,6 +102,8 @@ class TSkItemView {
   void StartScrollTimer(int arrow);
   void StopScrollTimer();
   void FollowSelection(int index, bool forward, bool wrapped);
+  // Next (forward) or previous selectable child, wrapping at the ends.
+  void MoveSelection(bool forward);
 
   TSkItem* item_;
   bool horizontal_;

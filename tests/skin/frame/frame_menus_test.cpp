@@ -1,9 +1,11 @@
-// The frame and the menus together: the skinned system menu the frame
-// builds for its state, and the keyboard menu command handed to the menu
-// bar. The menus' loops are modal, so each case acts from a timer script.
+// The frame with the skin's controls: the skinned system menu the frame
+// builds for its state, the keyboard menu command handed to the menu bar,
+// and the size grip of a skinned status bar. The menus' loops are modal, so
+// those cases act from a timer script.
 #include <gtest/gtest.h>
 
 #include "skin/controls/controls_support.h"
+#include "skin/controls/sk_status_bar.h"
 #include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menu_views.h"
 #include "skin/menus/sk_menus.h"
@@ -159,6 +161,31 @@ TEST_F(FrameMenusTest, TheMenuBarSeesTheFormsShortcutsFirst) {
     Sleep(20);
   }
   EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FrameMenusTest, AStatusBarsGripSizesTheWindowOnlyWhenTheFrameIsSizeable) {
+  auto* status = CreateComponent<TSkStatusBar>(form_);
+  status->SetParent(form_);
+  status->SetAlign(alBottom);
+  Application->ProcessMessages();
+  const TPoint grip = status->ClientToScreen(TPoint{status->Width() - 4, status->Height() - 4});
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(grip.X), static_cast<WORD>(grip.Y));
+
+  ASSERT_TRUE(frame_->Dragging().Sizeable);
+  EXPECT_TRUE(status->SizeGripShown());
+  EXPECT_EQ(SendMessageW(status->Handle(), WM_NCHITTEST, 0, at), HTTRANSPARENT) << "the bar lets the frame answer";
+  EXPECT_EQ(SendMessageW(form_->Handle(), WM_NCHITTEST, 0, at), HTBOTTOMRIGHT);
+
+  // Not sizeable, or maximised: no grip, and the corner is the bar's.
+  frame_->Dragging().Sizeable = false;
+  EXPECT_FALSE(status->SizeGripShown());
+  EXPECT_NE(SendMessageW(status->Handle(), WM_NCHITTEST, 0, at), HTTRANSPARENT);
+  EXPECT_EQ(SendMessageW(form_->Handle(), WM_NCHITTEST, 0, at), HTCLIENT);
+  frame_->Dragging().Sizeable = true;
+  frame_->MaximizeForm();
+  EXPECT_FALSE(status->SizeGripShown());
+  frame_->RestoreForm();
+  EXPECT_TRUE(status->SizeGripShown());
 }
 
 }  // namespace
