@@ -25,15 +25,15 @@ class TForm1;
 class TSkButton;
 class TSkCheckBox;
 class TSkEffectSpeedButton;
+class TSkForm;
 class TSkGroupBox;
+class TSkItem;
 class TSkLabel;
 class TSkLabeledEdit;
 class TSkListBox;
-class TSkItem;
 class TSkMenuBar;
 class TSkPanel;
 class TSkStatusBar;
-class TSkForm;
 class TSkThemeList;
 class TSkStyleDriver;
 
