@@ -153,6 +153,12 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // A menu shown instead of the system menu, and the menu of the tray icon.
   TSkPopupMenu* SystemMenuLink() const { return systemMenuLink_; }
   void SetSystemMenuLink(TSkPopupMenu* value);
+  // The linked menu's items join the system menu instead of replacing it,
+  // after its own entries or (MergeAtFirst) before them.
+  bool SystemMenuLinkMerge() const { return systemMenuLinkMerge_; }
+  void SetSystemMenuLinkMerge(bool value) { systemMenuLinkMerge_ = value; }
+  bool SystemMenuLinkMergeAtFirst() const { return systemMenuLinkMergeAtFirst_; }
+  void SetSystemMenuLinkMergeAtFirst(bool value) { systemMenuLinkMergeAtFirst_ = value; }
   TSkPopupMenu* TrayMenuLink() const { return trayMenuLink_; }
   void SetTrayMenuLink(TSkPopupMenu* value);
   // The system menu as last built (nullptr before its first showing).
@@ -307,6 +313,9 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // The menu bar's keyboard tracking (the letter that started it waits in
   // the queue as a character).
   void RunMenuBarTracking();
+  // Copies of the linked menu's items (and their submenus) into parent;
+  // choosing a copy runs the linked item's click.
+  void MergeLinkedItems(TSkItem& parent, TSkItem& linked);
   // Shows a linked menu (tray or system) with options at point.
   void PopupLinkedMenu(TSkPopupMenu& menu, const TSkPopupMenuOptions& options, TPoint point, bool foreground);
   // The form's shortcut handling, chained so that the menu bar sees keys
@@ -326,6 +335,8 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TSkPopupMenuOptions systemMenuOptions_;
   TSkPopupMenuOptions trayMenuOptions_;
   TSkPopupMenu* systemMenuLink_ = nullptr;
+  bool systemMenuLinkMerge_ = false;
+  bool systemMenuLinkMergeAtFirst_ = false;
   TSkPopupMenu* trayMenuLink_ = nullptr;
   TSkPopupMenu* systemMenu_ = nullptr;  // owned through the component list
   // Expires with the frame: handlers it leaves with the form test it.

@@ -5,6 +5,55 @@
 #include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menus.h"
 
+namespace {
+
+// The system menu's pictures, drawn once per process: 0 close, 1 minimize,
+// 2 maximize, 3 restore, 4 roll-up, 5 minimize to the tray. Black strokes
+// on the mask colour, 16 x 16 each.
+TImageList* SystemMenuImages() {
+  static const std::unique_ptr<TImageList> images = [] {
+    constexpr int kSize = 16;
+    constexpr int kCount = 6;
+    auto list = std::make_unique<TImageList>(nullptr);
+    list->SetSize(kSize, kSize);
+    TBitmap strip;
+    strip.SetSize(kSize * kCount, kSize);
+    TCanvas& canvas = strip.Canvas();
+    canvas.Brush().SetColor(clFuchsia);
+    canvas.FillRect(TRect{0, 0, kSize * kCount, kSize});
+    canvas.Pen().SetColor(clBlack);
+    auto line = [&canvas](int image, int x1, int y1, int x2, int y2) {
+      canvas.MoveTo(image * kSize + x1, y1);
+      canvas.LineTo(image * kSize + x2, y2);
+    };
+    auto box = [&line](int image, int left, int top, int right, int bottom) {
+      line(image, left, top, right, top);
+      line(image, left, top + 1, right, top + 1);  // the caption bar of a window
+      line(image, right, top, right, bottom);
+      line(image, right, bottom, left, bottom);
+      line(image, left, bottom, left, top);
+    };
+    for (int d = 0; d < 2; ++d) {  // close: a cross two pixels thick
+      line(0, 4 + d, 4, 12 + d, 12);
+      line(0, 11 + d, 4, 3 + d, 12);
+    }
+    line(1, 4, 11, 11, 11);  // minimize: a bar at the bottom
+    line(1, 4, 12, 11, 12);
+    box(2, 3, 3, 12, 12);  // maximize: one window
+    box(3, 6, 3, 12, 9);   // restore: two windows, one over the other
+    box(3, 3, 6, 9, 12);
+    for (int row = 0; row < 4; ++row) line(4, 8 - row, 6 + row, 9 + row, 6 + row);  // roll-up: a triangle up
+    line(4, 4, 12, 12, 12);
+    box(5, 3, 3, 12, 12);  // tray: a window with a small one in its corner
+    for (int row = 8; row < 12; ++row) line(5, 8, row, 12, row);
+    list->AddMasked(strip, clFuchsia);
+    return list;
+  }();
+  return images.get();
+}
+
+}  // namespace
+
 // The linked menus are expected to share the form's owner, whose removal
 // notifications clear the references here.
 void TSkDefaultForm::SetMenuBar(TSkMenuBar* value) { menuBar_ = value; }
@@ -39,7 +88,7 @@ void TSkDefaultForm::PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entr
     PopupLinkedMenu(*trayMenuLink_, trayMenuOptions_, point, true);
     return;
   }
-  if (state_ != kwsTray && systemMenuLink_ != nullptr) {
+  if (state_ != kwsTray && systemMenuLink_ != nullptr && !systemMenuLinkMerge_) {
     PopupLinkedMenu(*systemMenuLink_, systemMenuOptions_, point, false);
     return;
   }
@@ -49,6 +98,9 @@ void TSkDefaultForm::PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entr
   if (systemMenu_ == nullptr) systemMenu_ = CreateComponent<TSkPopupMenu>(this);
   // Built fresh for every showing: the entries follow the window's state.
   systemMenu_->Items()->Clear();
+  systemMenu_->SetImages(SystemMenuImages());
+  const bool merge = state_ != kwsTray && systemMenuLink_ != nullptr && systemMenuLinkMerge_;
+  if (merge && systemMenuLinkMergeAtFirst_) MergeLinkedItems(*systemMenu_->Items(), *systemMenuLink_->Items());
   for (const TSkSystemMenuEntry& entry : entries) {
     auto* item = CreateComponent<TSkItem>(systemMenu_);
     item->SetCaption(entry.Caption);
@@ -58,7 +110,27 @@ void TSkDefaultForm::PopupSystemMenu(const std::vector<TSkSystemMenuEntry>& entr
     item->OnClick = [this, caption](TObject*) { SystemMenuCommand(caption); };
     systemMenu_->Items()->Add(item);
   }
+  if (merge && !systemMenuLinkMergeAtFirst_) MergeLinkedItems(*systemMenu_->Items(), *systemMenuLink_->Items());
   PopupLinkedMenu(*systemMenu_, systemMenuOptions_, point, state_ == kwsTray);
+}
+
+void TSkDefaultForm::MergeLinkedItems(TSkItem& parent, TSkItem& linked) {
+  for (int i = 0; i < linked.Count(); ++i) {
+    TSkItem* original = linked.Items(i);
+    auto* copy = CreateComponent<TSkItem>(systemMenu_);
+    copy->SetCaption(original->Caption());
+    copy->SetHint(original->Hint());
+    copy->SetChecked(original->Checked());
+    copy->SetEnabled(original->Enabled());
+    copy->SetVisible(original->Visible());
+    copy->SetShortCut(original->ShortCut());
+    // The linked menu's pictures are its own list's, not the system menu's.
+    copy->OnClick = [original](TObject*) {
+      if (TSkItem::IsLiveItem(original)) original->DoClick();
+    };
+    parent.Add(copy);
+    MergeLinkedItems(*copy, *original);
+  }
 }
 
 void TSkDefaultForm::ChainShortCuts() {

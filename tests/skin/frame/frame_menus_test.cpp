@@ -99,6 +99,50 @@ TEST_F(FrameMenusTest, AltOpensTheSkinnedSystemMenuBuiltForTheStateAndItsEntries
   EXPECT_EQ(form_->BoundsRect(), normal);
 }
 
+TEST_F(FrameMenusTest, ALinkedMenuReplacesTheSystemMenuOrJoinsItFirstOrLast) {
+  auto* link = CreateComponent<TSkPopupMenu>(form_);
+  TSkItem* about = AddItem(link->Items(), L"&About");
+  int aboutClicks = 0;
+  about->OnClick = [&](TObject*) { ++aboutClicks; };
+  frame_->SetSystemMenuLink(link);
+  std::vector<std::wstring> system;
+  for (const TSkSystemMenuEntry& entry : SystemMenuEntries(kwsNormal, frame_->BorderIcons())) {
+    system.push_back(entry.Caption);
+  }
+  // Opens the system menu with Alt, records what it shows and chooses the
+  // first entry.
+  auto open = [&] {
+    std::vector<std::wstring> shown;
+    TScript script({[&] {
+                      shown = OpenCaptions();
+                      PostKey(VK_RETURN);
+                    },
+                    [] {}});
+    script.Run([&] { PostMessageW(form_->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0); });
+    return shown;
+  };
+
+  EXPECT_EQ(open(), std::vector<std::wstring>{L"&About"}) << "not merged: the linked menu instead";
+  EXPECT_EQ(aboutClicks, 1);
+
+  frame_->SetSystemMenuLinkMerge(true);
+  frame_->SetSystemMenuLinkMergeAtFirst(true);
+  std::vector<std::wstring> expected{L"&About"};
+  expected.insert(expected.end(), system.begin(), system.end());
+  EXPECT_EQ(open(), expected);
+  EXPECT_EQ(aboutClicks, 2) << "the copy's click runs the linked item's";
+  ASSERT_NE(frame_->SystemMenu(), nullptr);
+  ASSERT_NE(frame_->SystemMenu()->Images(), nullptr);
+  EXPECT_EQ(frame_->SystemMenu()->Images()->Count(), 6) << "the system menu's own pictures";
+
+  frame_->SetSystemMenuLinkMergeAtFirst(false);
+  expected = system;
+  expected.push_back(L"&About");
+  const std::vector<std::wstring> shown = open();  // chooses Minimize
+  EXPECT_EQ(shown, expected);
+  frame_->RestoreForm();
+}
+
 TEST_F(FrameMenusTest, AKeyboardMenuCommandWithALetterOpensThatMenuOfTheBar) {
   int clicks = 0;
   newWindow_->OnClick = [&](TObject*) { ++clicks; };
