@@ -1,8 +1,14 @@
 // The translucency and the drop shadow of a skinned window: the frame of a
-// form and the pop-ups of a menu share them.
+// form and the pop-ups of a menu share the settings and their composition
+// with the screen behind the window.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
+
+#include "skin/core/sk_bitmap.h"
+#include "skin/core/sk_utils.h"
 
 class TSkBlending {
  public:
@@ -55,3 +61,26 @@ class TSkShadow {
   bool enabled_ = false;
   int size_ = 4;
 };
+
+// a over b with a's weight out of 255, per channel; the result is opaque.
+TskPixel MixPixels(TskPixel a, TskPixel b, int weight);
+
+// Copies what the screen shows in screenBounds into picture, sized to it.
+// False when the screen cannot be read or the area is empty.
+bool CaptureScreen(TskBitmap& picture, const TRect& screenBounds);
+
+// Composes a window's picture with the screen behind it (background, in the
+// window's coordinates; black where it is missing). The window is its own
+// shape, shapeWidth x shapeHeight at the top left of buffer, and the shadow
+// band right of and below it: with blending on,
+// its pixels outside `opaque` are mixed with the background by the
+// blending's value. With a shadow size, the band right of and below the
+// shape, starting that many pixels in, is dark grey laid over the
+// background at half strength, fading in over its first pixels.
+void ComposeShadowAndBlending(TskBitmap& buffer, const TskBitmap* background, int shapeWidth, int shapeHeight,
+                              const TRect& opaque, const TSkBlending& blending, int shadow);
+
+// The window region for a shape and its shadow: the shape joined with
+// itself moved by the shadow size. A null shape stands for its rectangle.
+// Takes the shape; the caller owns the result.
+HRGN RegionWithShadow(HRGN shape, int shapeWidth, int shapeHeight, int shadow);

@@ -264,7 +264,7 @@ std::vector<TControlShot> ControlShots() {
   addItem(book, L"Close");
   shots.push_back({L"menu bar", Shoot(*menuBar)});
 
-  TSkPopupWindow popup(book);
+  TSkPopupWindow popup(book, false);
   TSkPopupView& view = popup.View();
   const TRect margins = popup.FrameMargins();
   view.SetOrigin(TPoint{margins.Left, margins.Top});

@@ -349,16 +349,7 @@ HRGN TSkDefaultForm::WindowRegion() { return nullptr; }
 
 void TSkDefaultForm::UpdateRegion() {
   if (form_ == nullptr || !form_->HandleAllocated()) return;
-  HRGN region = WindowRegion();
-  if (const int shadow = ShadowSize(); shadow > 0) {
-    // The frame's shape and the same shape moved by the shadow's size.
-    if (region == nullptr) region = CreateRectRgn(0, 0, FrameWidth(), FrameHeight());
-    HRGN moved = CreateRectRgn(0, 0, 0, 0);
-    CombineRgn(moved, region, nullptr, RGN_COPY);
-    OffsetRgn(moved, shadow, shadow);
-    CombineRgn(region, region, moved, RGN_OR);
-    DeleteObject(moved);
-  }
+  HRGN region = RegionWithShadow(WindowRegion(), FrameWidth(), FrameHeight(), ShadowSize());
   SetWindowRgn(form_->Handle(), region, TRUE);
   if (persistentBuffer_) persistentBuffer_->SetSize(std::max(1, windowWidth_), std::max(1, windowHeight_));
   if (OnResize) OnResize(this);
@@ -452,6 +443,10 @@ void TSkDefaultForm::DrawFrameOn(HDC dc) {
 }
 
 void TSkDefaultForm::PaintFrame() {
+  if (popupShowing_) {
+    framePaintMissed_ = true;
+    return;
+  }
   if (!framePaintEnabled_ || form_ == nullptr || !form_->HandleAllocated() || !ControlHook()) return;
   if (FrameWidth() <= 0 || FrameHeight() <= 0) return;
   const TRect client = ClientRect();
@@ -526,29 +521,9 @@ void TSkDefaultForm::ReapplyFrame() {
 }
 
 void TSkDefaultForm::CaptureBackground(const TRect& screenBounds) {
-  const int width = static_cast<int>(RectWidth(screenBounds)), height = static_cast<int>(RectHeight(screenBounds));
-  if (width <= 0 || height <= 0) return;
-  HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return;
-  const TScopeExit release([screen] { ReleaseDC(nullptr, screen); });
   if (!backgroundImage_) backgroundImage_ = std::make_unique<TskBitmap>();
-  backgroundImage_->SetSize(width, height);
-  BitBlt(backgroundImage_->DC(), 0, 0, width, height, screen, screenBounds.Left, screenBounds.Top, SRCCOPY);
-  GdiFlush();
+  CaptureScreen(*backgroundImage_, screenBounds);
 }
-
-namespace {
-
-// a over b with a's weight out of 255, per channel.
-TskPixel MixPixels(TskPixel a, TskPixel b, int weight) {
-  auto channel = [&](int shift) {
-    const int x = static_cast<int>((a >> shift) & 0xFF), y = static_cast<int>((b >> shift) & 0xFF);
-    return static_cast<TskPixel>((x * weight + y * (255 - weight)) / 255) << shift;
-  };
-  return 0xFF000000u | channel(16) | channel(8) | channel(0);
-}
-
-}  // namespace
 
 void TSkDefaultForm::BlendWithBackground(TskBitmap& picture, const TRect& area) {
   const TskBitmap* background = backgroundImage_.get();
@@ -564,32 +539,8 @@ void TSkDefaultForm::BlendWithBackground(TskBitmap& picture, const TRect& area) 
 }
 
 void TSkDefaultForm::ComposeShadowAndBlending(TskBitmap& buffer) {
-  GdiFlush();
-  const int frameWidth = FrameWidth(), frameHeight = FrameHeight(), shadow = ShadowSize();
-  const TRect client = ClientRect();
-  const TskBitmap* background = backgroundImage_.get();
-  auto under = [&](int x, int y) -> TskPixel {
-    if (background == nullptr || x >= background->Width() || y >= background->Height()) return 0xFF000000u;
-    return background->Row(y)[x];
-  };
-  constexpr TskPixel kShadowColor = 0xFF3F3F3Fu;  // red, green and blue 63
-  constexpr int kShadowAlpha = 128;
-  for (int y = 0; y < windowHeight_; ++y) {
-    TskPixel* row = buffer.Row(y);
-    for (int x = 0; x < windowWidth_; ++x) {
-      const bool inFrame = x < frameWidth && y < frameHeight;
-      if (inFrame) {
-        if (blending_.Enabled() && !PointInRect(client, x, y)) row[x] = MixPixels(row[x], under(x, y), blending_.Value());
-        continue;
-      }
-      if (shadow == 0 || x < shadow || y < shadow) continue;
-      // The band fades in over its first Size pixels at both of its ends.
-      int alpha = kShadowAlpha;
-      if (y < 2 * shadow) alpha = alpha * (y - shadow + 1) / (shadow + 1);
-      if (x < 2 * shadow) alpha = alpha * (x - shadow + 1) / (shadow + 1);
-      row[x] = MixPixels(kShadowColor, under(x, y), alpha);
-    }
-  }
+  ::ComposeShadowAndBlending(buffer, backgroundImage_.get(), FrameWidth(), FrameHeight(), ClientRect(), blending_,
+                             ShadowSize());
 }
 
 std::unique_ptr<TskBitmap> TSkDefaultForm::ComposeShowPicture() {

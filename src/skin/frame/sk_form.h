@@ -196,6 +196,9 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   bool OutlineMode() const { return outlineMode_; }
   const TRect& OutlineRect() const { return outlineRect_; }
   bool FramePaintEnabled() const { return framePaintEnabled_; }
+  // While one of the window's menus makes a pop-up visible the frame does
+  // not paint.
+  bool PopupShowing() const { return popupShowing_; }
   // The reader can size the window by its frame now (sizeable, normal state).
   bool CanSize() const { return dragging_.Sizeable && state_ == kwsNormal; }
   int WindowWidth() const { return windowWidth_; }
@@ -363,6 +366,8 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   TRect dragStartBounds_;
   TRect outlineRect_;
   bool framePaintEnabled_ = true;
+  bool popupShowing_ = false;      // a menu's pop-up is being made visible
+  bool framePaintMissed_ = false;  // a paint was skipped meanwhile
   bool shown_ = false;
   bool animating_ = false;
   int windowWidth_ = 0;

@@ -1,6 +1,7 @@
 // The skinned window frame: its messages, frame mouse handling and the
 // window states (see sk_form.h).
 #include <algorithm>
+#include <utility>
 #include <cwchar>
 
 #include "forms/forms_internal.h"
@@ -193,6 +194,14 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
       return;
     case SKM_THEMECHANGE:
       ThemeChanged(static_cast<TskThemeChange>(message.WParam), message.LParam);
+      SetHandled(true);
+      return;
+    case kSkSuspendFramePaintMessage:
+      // One of the window's menus makes a pop-up visible: the frame keeps
+      // still meanwhile and paints what it missed afterwards.
+      popupShowing_ = message.WParam != 0;
+      if (!popupShowing_ && std::exchange(framePaintMissed_, false)) PaintFrame();
+      message.Result = 1;
       SetHandled(true);
       return;
   }

@@ -34,10 +34,6 @@ POINT ToClient(HWND window, POINT screen) {
   return screen;
 }
 
-bool IsMouseButtonMessage(UINT msg) {
-  return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
-}
-
 bool IsDoubleClick(UINT msg) {
   return msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
 }
@@ -754,7 +750,7 @@ void TSkPopupView::DrawItems(TCanvas& canvas) {
 
 // ---- pop-up window ---------------------------------------------------------
 
-TSkPopupWindow::TSkPopupWindow(TSkItem* item) : item_(item) {
+TSkPopupWindow::TSkPopupWindow(TSkItem* item, bool animate) : item_(item), form_(item, animate) {
   static const ATOM windowClass = [] {
     WNDCLASSW wc{};
     wc.style = CS_DBLCLKS | CS_SAVEBITS;
@@ -777,45 +773,38 @@ TSkPopupWindow::~TSkPopupWindow() {
   }
 }
 
-TRect TSkPopupWindow::FrameMargins() const {
-  if (DefinesMenuObject(1, item_->ThemeObject, nullptr)) {
-    const TRect probe{0, 0, 100, 100};
-    const TRect content = ThemeOf(nullptr)->MenuContentRect(1, probe, item_->ThemeObject);
-    return TRect{content.Left, content.Top, 100 - content.Right, 100 - content.Bottom};
-  }
-  return TRect{3, 3, 3, 3};
-}
-
-TRect TSkPopupWindow::ContentRect(const TRect& client) const { return Inset(client, FrameMargins()); }
-
 void TSkPopupWindow::SetContentSize(TSize size) {
   const TRect margins = FrameMargins();
-  size_ = TSize{size.Width + margins.Left + margins.Right, size.Height + margins.Top + margins.Bottom};
+  face_ = TSize{size.Width + margins.Left + margins.Right, size.Height + margins.Top + margins.Bottom};
+  const int shadow = form_.ShadowSize();
+  size_ = TSize{face_.Width + shadow, face_.Height + shadow};
   SetWindowPos(handle_, nullptr, 0, 0, size_.Width, size_.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  form_.ApplyRegion(handle_, face_);
 }
 
 void TSkPopupWindow::Place(int x, int y, const TRect& itemRect, bool fromBar, bool fromPopup) {
   const RECT work = WorkAreaAt(POINT{x, y}, true);
-  const int width = size_.Width;
-  const int height = size_.Height;
+  // The face lines up with the item; the shadow band must fit as well.
+  const int width = size_.Width, height = size_.Height;
+  const int faceWidth = face_.Width, faceHeight = face_.Height;
   int left = x;
   int top = y;
   if (fromBar) {
     left = itemRect.Left;
     top = itemRect.Bottom;
-    if (left + width > work.right) left = itemRect.Right - width;
+    if (left + width > work.right) left = itemRect.Right - faceWidth;
     if (top + height > work.bottom) {
-      top = itemRect.Top - height;
+      top = itemRect.Top - faceHeight;
       if (top < work.top) top = work.top;
     }
   } else if (fromPopup) {
     left = itemRect.Right;
     top = itemRect.Top;
-    if (left + width > work.right) left = itemRect.Left - width;
-    if (top + height > work.bottom) top = itemRect.Bottom - height;
+    if (left + width > work.right) left = itemRect.Left - faceWidth;
+    if (top + height > work.bottom) top = itemRect.Bottom - faceHeight;
   } else {
-    if (left + width > work.right) left -= width;
-    if (top + height > work.bottom) top -= height;
+    if (left + width > work.right) left -= faceWidth;
+    if (top + height > work.bottom) top -= faceHeight;
   }
   left = std::max(static_cast<int>(work.left), std::min(left, static_cast<int>(work.right) - width));
   top = std::max(static_cast<int>(work.top), std::min(top, static_cast<int>(work.bottom) - height));
@@ -823,26 +812,21 @@ void TSkPopupWindow::Place(int x, int y, const TRect& itemRect, bool fromBar, bo
 }
 
 void TSkPopupWindow::ShowNoActivate() {
+  RECT bounds{};
+  GetWindowRect(handle_, &bounds);
+  form_.BeforeShow(ToTRect(bounds), face_, [this](TCanvas& canvas) { view_->DrawItems(canvas); });
+  HWND owner = item_->OwnerWindow;
+  if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, kSkSuspendFramePaintMessage, 1, 0);
+  const TScopeExit resume([owner] {
+    if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, kSkSuspendFramePaintMessage, 0, 0);
+  });
   ShowWindow(handle_, SW_SHOWNOACTIVATE);
   if (item_->Foreground) SetForegroundWindow(handle_);
   UpdateWindow(handle_);
 }
 
 void TSkPopupWindow::Paint(HDC dc) {
-  RECT clientRect{};
-  GetClientRect(handle_, &clientRect);
-  const TRect client = ToTRect(clientRect);
-  TSkBorrowedCanvas canvas(dc);
-  if (DefinesMenuObject(1, item_->ThemeObject, nullptr)) {
-    ThemeOf(nullptr)->PaintMenu(1, canvas, item_->ThemeObject, MakeStateRecord(client, 0));
-  } else {
-    // Three nested frames, then the menu colour inside.
-    DrawBevelRing(dc, client, cl3DLight, cl3DDkShadow, kbsAll);
-    DrawBevelRing(dc, Inset(client, TRect{1, 1, 1, 1}), clBtnHighlight, clBtnShadow, kbsAll);
-    FrameRectColor(dc, Inset(client, TRect{2, 2, 2, 2}), clMenu);
-    FillRectColor(dc, Inset(client, TRect{3, 3, 3, 3}), clMenu);
-  }
-  view_->DrawItems(canvas);
+  form_.Paint(dc, face_, [this](TCanvas& canvas) { view_->DrawItems(canvas); });
 }
 
 LRESULT CALLBACK TSkPopupWindow::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -897,7 +881,9 @@ void TSkItem::PopupSubmenu(TSkItemView* parentView, int x, int y, const TRect& i
     DispatchMessageW(&paint);
   }
   if (!TSkItem::IsLiveItem(this) || !HasVisibleChild()) return;
-  TSkPopupWindow window(this);
+  // Only the first level of an activation animates, unless the menu does
+  // not come from a menu bar or pop-up menu: then every level does.
+  TSkPopupWindow window(this, !FromMenu || AnimateNext);
   TSkPopupView& view = window.View();
   view.SetParentView(parentView);
   view.SetFromHorizontal(parentView != nullptr && parentView->Horizontal());
@@ -908,7 +894,6 @@ void TSkItem::PopupSubmenu(TSkItemView* parentView, int x, int y, const TRect& i
   const bool fromBar = parentView != nullptr && parentView->Horizontal() && !IsRectEmpty(itemRect);
   const bool fromPopup = parentView != nullptr && !parentView->Horizontal() && !IsRectEmpty(itemRect);
   window.Place(x, y, itemRect, fromBar, fromPopup);
-  // Only the first level of an activation animates; later levels open at once.
   Root()->SetAnimateNextTree(false);
   window.ShowNoActivate();
   if (parentView != nullptr) parentView->SetChildView(&view);

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "skin/menus/sk_menus.h"
+#include "skin/menus/sk_popup_form.h"
 
 class TSkPopupWindow;
 
@@ -156,10 +157,12 @@ class TSkPopupView : public TSkItemView {
 // The borderless, topmost tool window of one open submenu. It is shown
 // without activation and refuses activation by the mouse; if it is
 // activated all the same, the window the menu belongs to is told that its
-// caption stays active.
+// caption stays active. Its face (frame, background, shadow, translucency,
+// opening animation) is its TSkPopupForm's.
 class TSkPopupWindow {
  public:
-  explicit TSkPopupWindow(TSkItem* item);
+  // animate: this level of the menu opens with the options' animation.
+  TSkPopupWindow(TSkItem* item, bool animate);
   ~TSkPopupWindow();
   TSkPopupWindow(const TSkPopupWindow&) = delete;
   TSkPopupWindow& operator=(const TSkPopupWindow&) = delete;
@@ -167,14 +170,17 @@ class TSkPopupWindow {
   HWND Handle() const { return handle_; }
   TSkPopupView& View() { return *view_; }
   TSkItem* Item() const { return item_; }
-  // The item area inside a window of the given client size.
-  TRect ContentRect(const TRect& client) const;
+  const TSkPopupForm& Form() const { return form_; }
+  // The pop-up's own size, without the shadow band.
+  TSize FaceSize() const { return face_; }
   // The frame's widths around the item area.
-  TRect FrameMargins() const;
-  // Sets the client size for the content and places the window at a screen
-  // point.
+  TRect FrameMargins() const { return form_.FrameMargins(); }
+  // Sets the window's size for the content and places the window at a
+  // screen point.
   void SetContentSize(TSize size);
   void Place(int x, int y, const TRect& itemRect, bool fromBar, bool fromPopup);
+  // Shows the window without activating it. Meanwhile the skinned frame
+  // of the window the menu belongs to does not paint itself.
   void ShowNoActivate();
   void Paint(HDC dc);
 
@@ -182,8 +188,10 @@ class TSkPopupWindow {
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
   TSkItem* item_;
+  TSkPopupForm form_;
   HWND handle_ = nullptr;
   std::unique_ptr<TSkPopupView> view_;
+  TSize face_{0, 0};
   TSize size_{0, 0};
 };
 

@@ -34,6 +34,10 @@ class TSkMenuBarView;
 constexpr UINT kSkItemClickMessage = 2234;
 // Posted to a view's window: open the selected item's submenu.
 constexpr UINT kSkOpenSubmenuMessage = 1135;
+// Sent to the window a menu belongs to around making one of its pop-ups
+// visible: WParam 1 before, 0 after. A skinned frame does not paint itself
+// meanwhile (and catches up afterwards if it had to).
+constexpr UINT kSkSuspendFramePaintMessage = WM_APP + 0x2B5;
 
 // Modifier bits of a ShortCut value (the key code is the low byte).
 constexpr int kSkShortCutShift = 8192;

@@ -119,6 +119,22 @@ uint32_t SysRgb(int index) {
   return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
 }
 
+uint32_t Mix(uint32_t a, uint32_t b, int weight) {
+  uint32_t out = 0;
+  for (int shift : {16, 8, 0}) {
+    const int x = static_cast<int>((a >> shift) & 0xFF), y = static_cast<int>((b >> shift) & 0xFF);
+    out |= static_cast<uint32_t>((x * weight + y * (255 - weight)) / 255) << shift;
+  }
+  return out;
+}
+
+uint32_t ScreenRgb(HWND window, int x, int y) {
+  HDC dc = GetWindowDC(window);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
+
 void TScript::Run(const std::function<void()>& start) {
   current = this;
   const UINT_PTR timer = SetTimer(nullptr, 0, 60, Tick);
@@ -137,5 +153,11 @@ void TScript::Run(const std::function<void()>& start) {
 
 void CALLBACK TScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
   if (current == nullptr || current->next_ >= current->steps_.size()) return;
+  current->again_ = false;
   current->steps_[current->next_++]();
+  if (current != nullptr && current->again_) --current->next_;
+}
+
+void TScript::Again() {
+  if (current != nullptr) current->again_ = true;
 }

@@ -60,6 +60,12 @@ std::unique_ptr<TskBitmap> RenderControl(TControl& control);
 uint32_t Rgb(const TskBitmap& bitmap, int x, int y);
 // A system colour as 0x00RRGGBB.
 uint32_t SysRgb(int index);
+// Two 0x00RRGGBB colours mixed channel by channel:
+// (a * weight + b * (255 - weight)) / 255.
+uint32_t Mix(uint32_t a, uint32_t b, int weight);
+// What the screen shows at a point of a window (window coordinates, frame
+// included), 0x00RRGGBB.
+uint32_t ScreenRgb(HWND window, int x, int y);
 
 // Runs one step per tick of a 60 ms thread timer while start's modal loops
 // (menus, tracking) run, so that a case can act from inside them. Run
@@ -69,10 +75,14 @@ class TScript {
  public:
   explicit TScript(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {}
   void Run(const std::function<void()>& start);
+  // Called by a step: the same step runs again on the next tick (a step
+  // that waits for something the loops do on their own time).
+  static void Again();
 
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
   static inline TScript* current = nullptr;
   std::vector<std::function<void()>> steps_;
   size_t next_ = 0;
+  bool again_ = false;
 };

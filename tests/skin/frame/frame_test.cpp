@@ -11,6 +11,7 @@
 
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_controls.h"
+#include "skin/core/sk_gdi_guards.h"
 #include "skin/frame/sk_form.h"
 #include "skin/frame/sk_hook.h"
 
@@ -572,23 +573,6 @@ TEST_F(FrameTest, ShowPictureHoldsTheActiveFrameTheClientAndItsChildrenAndTheKey
   EXPECT_FALSE(frame->Animating());
 }
 
-// Channel by channel: (a * weight + b * (255 - weight)) / 255.
-uint32_t Mix(uint32_t a, uint32_t b, int weight) {
-  uint32_t out = 0;
-  for (int shift : {16, 8, 0}) {
-    const int x = static_cast<int>((a >> shift) & 0xFF), y = static_cast<int>((b >> shift) & 0xFF);
-    out |= static_cast<uint32_t>((x * weight + y * (255 - weight)) / 255) << shift;
-  }
-  return out;
-}
-
-uint32_t ScreenRgb(HWND window, int x, int y) {
-  HDC dc = GetWindowDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return static_cast<uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-}
-
 TEST(FramePropertiesTest, StoredValuesAreClampedToTheirRanges) {
   TSkGravitation gravitation;
   for (auto [given, kept] : {std::pair{0, 1}, {1, 1}, {2, 2}, {50, 50}, {51, 50}}) {
@@ -609,6 +593,32 @@ TEST(FramePropertiesTest, StoredValuesAreClampedToTheirRanges) {
   shadow.SetSize(0);
   EXPECT_FALSE(shadow.Enabled()) << "no size switches the shadow off";
   EXPECT_EQ(shadow.Size(), 5);
+}
+
+TEST_F(FrameTest, FrameKeepsStillWhileAMenuShowsAPopupAndCatchesUpAfterwards) {
+  TSkForm* frame = Make(400, 300);
+  SendMessageW(Window(), WM_NCPAINT, 1, 0);
+  const uint32_t painted = ScreenRgb(Window(), 200, 2);
+  const uint32_t blot = painted == 0x00FF00 ? 0xFF0000 : 0x00FF00;
+  auto blotCaption = [&] {
+    HDC dc = GetWindowDC(Window());
+    TGdiBrush brush(CreateSolidBrush(RGB(blot >> 16, (blot >> 8) & 0xFF, blot & 0xFF)));
+    const RECT band{0, 0, 400, 6};
+    FillRect(dc, &band, brush.Get());
+    ReleaseDC(Window(), dc);
+  };
+  blotCaption();
+  SendMessageW(Window(), kSkSuspendFramePaintMessage, 1, 0);
+  EXPECT_TRUE(frame->PopupShowing());
+  SendMessageW(Window(), WM_NCPAINT, 1, 0);
+  EXPECT_EQ(ScreenRgb(Window(), 200, 2), blot) << "no frame paint while the pop-up appears";
+  SendMessageW(Window(), kSkSuspendFramePaintMessage, 0, 0);
+  EXPECT_EQ(ScreenRgb(Window(), 200, 2), painted) << "the missed paint comes afterwards";
+  // Nothing missed, nothing painted.
+  blotCaption();
+  SendMessageW(Window(), kSkSuspendFramePaintMessage, 1, 0);
+  SendMessageW(Window(), kSkSuspendFramePaintMessage, 0, 0);
+  EXPECT_EQ(ScreenRgb(Window(), 200, 2), blot);
 }
 
 TEST_F(FrameTest, ShadowWidensTheWindowKeepsTheClientAndDarkensTheScreenBehind) {

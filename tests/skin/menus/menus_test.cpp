@@ -260,12 +260,147 @@ TEST_F(MenusTest, PopupsStayInsideTheWorkArea) {
   EXPECT_EQ(shown.bottom, work.bottom - 5);
 }
 
+// A script step: Down until "More" is selected, then Right opens it.
+void SelectMore(HWND focus) {
+  if (SelectedCaption() != L"More") {
+    PostKeyToFocus(focus, VK_DOWN);
+    return TScript::Again();
+  }
+  PostKeyToFocus(focus, VK_RIGHT);
+}
+
+TSkPopupWindow* InnermostPopup() {
+  auto* view = dynamic_cast<TSkPopupView*>(TSkItemView::Innermost());
+  return view != nullptr ? view->PopupWindow() : nullptr;
+}
+
+TEST_F(MenusTest, PopupShadowAndTranslucencyAreMixedWithTheScreenBehind) {
+  TSkPopupMenu menu(&host.Form());
+  AddItem(&host.Form(), menu.Items(), L"One entry");
+  AddItem(&host.Form(), menu.Items(), L"Another entry");
+  menu.PopupMenuOptions().Shadow().SetSize(6);
+  menu.PopupMenuOptions().Shadow().SetEnabled(true);
+  menu.PopupMenuOptions().Blending().SetValue(100);
+  menu.PopupMenuOptions().Blending().SetEnabled(true);
+  TScript script({
+      [&] {
+        TSkPopupWindow* popup = InnermostPopup();
+        ASSERT_NE(popup, nullptr);
+        const TSize face = popup->FaceSize();
+        RECT bounds{};
+        GetWindowRect(popup->Handle(), &bounds);
+        EXPECT_EQ(bounds.right - bounds.left, face.Width + 6);
+        EXPECT_EQ(bounds.bottom - bounds.top, face.Height + 6);
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(GetWindowRgn(popup->Handle(), region), ERROR);
+        EXPECT_FALSE(PtInRegion(region, face.Width + 2, 2)) << "the band starts 6 pixels down";
+        EXPECT_TRUE(PtInRegion(region, face.Width + 2, 10));
+        EXPECT_FALSE(PtInRegion(region, 2, face.Height + 2));
+        EXPECT_TRUE(PtInRegion(region, 10, face.Height + 2));
+        DeleteObject(region);
+        const TskBitmap* behind = popup->Form().Background();
+        ASSERT_NE(behind, nullptr);
+        const int bandX = face.Width + 3, bandY = face.Height / 2;
+        EXPECT_EQ(ScreenRgb(popup->Handle(), bandX, bandY), Mix(0x3F3F3F, Rgb(*behind, bandX, bandY), 128));
+        // The outer ring of the face in the platform's 3D light colour,
+        // mixed with what lay behind by 100 of 255.
+        EXPECT_EQ(ScreenRgb(popup->Handle(), 0, 5), Mix(SysRgb(COLOR_3DLIGHT), Rgb(*behind, 0, 5), 100));
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
+  });
+  script.Run([&] { menu.Popup(200, 200); });
+}
+
+// Records the frame-paint notices a menu's owner window gets, with whether
+// the innermost pop-up was visible at that moment.
+std::vector<std::pair<WPARAM, bool>> ownerNotices;
+LRESULT CALLBACK OwnerWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kSkSuspendFramePaintMessage) {
+    // The newest pop-up is the topmost one of its class.
+    HWND newest = FindWindowW(L"TSkPopupWindow", nullptr);
+    ownerNotices.emplace_back(wParam, newest != nullptr && IsWindowVisible(newest));
+    return 1;
+  }
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+TEST_F(MenusTest, EveryLevelOfATreeOpenedDirectlyAnimatesAndItsOwnerIsToldAroundShowing) {
+  ownerNotices.clear();
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = OwnerWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"MenusTestOwner";
+  RegisterClassW(&windowClass);
+  HWND owner = CreateWindowExW(0, L"MenusTestOwner", L"", WS_POPUP, 40, 40, 50, 50, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+  TSkPopupMenuOptions options;
+  options.Animation().SetEnabled(true);
+  options.Animation().SetTime(TskAnimationRec::kMinTime);
+  TSkItem root(nullptr);
+  AddItem(nullptr, &root, L"First");
+  TSkItem* more = AddItem(nullptr, &root, L"More");
+  AddItem(nullptr, more, L"Inner");
+  root.SetPopupOptionsTree(&options);
+  root.SetOwnerWindowTree(owner);
+  bool outerAnimated = false, innerAnimated = false;
+  TScript script({
+      [&] {
+        // The pop-up's tracking starts once its animation has played.
+        if (InnermostPopup() == nullptr) return TScript::Again();
+        outerAnimated = InnermostPopup()->Form().Animated();
+      },
+      [&] { SelectMore(owner); },
+      [&] {
+        if (InnermostPopup() == nullptr || InnermostPopup()->Item() != more) return TScript::Again();
+        innerAnimated = InnermostPopup()->Form().Animated();
+        PostKeyToFocus(owner, VK_ESCAPE);
+        PostKeyToFocus(owner, VK_ESCAPE);
+      },
+      [] {},
+  });
+  script.Run([&] { root.PopupSubmenu(nullptr, 200, 200, TRect{0, 0, 0, 0}); });
+  EXPECT_TRUE(outerAnimated);
+  EXPECT_TRUE(innerAnimated) << "not from a menu bar or pop-up menu: every level animates";
+  const std::vector<std::pair<WPARAM, bool>> expected{{1, false}, {0, true}, {1, false}, {0, true}};
+  EXPECT_EQ(ownerNotices, expected) << "before the pop-up shows, and after";
+  DestroyWindow(owner);
+}
+
+TEST_F(MenusTest, OnlyTheFirstLevelOfAPopupMenuAnimates) {
+  TSkPopupMenu menu(&host.Form());
+  AddItem(&host.Form(), menu.Items(), L"First");
+  TSkItem* more = AddItem(&host.Form(), menu.Items(), L"More");
+  AddItem(&host.Form(), more, L"Inner");
+  menu.PopupMenuOptions().Animation().SetEnabled(true);
+  menu.PopupMenuOptions().Animation().SetTime(TskAnimationRec::kMinTime);
+  bool outerAnimated = false, innerAnimated = true;
+  TScript script({
+      [&] {
+        // The pop-up's tracking starts once its animation has played.
+        if (InnermostPopup() == nullptr) return TScript::Again();
+        outerAnimated = InnermostPopup()->Form().Animated();
+      },
+      [&] { SelectMore(host.Form().Handle()); },
+      [&] {
+        if (InnermostPopup() == nullptr || InnermostPopup()->Item() != more) return TScript::Again();
+        innerAnimated = InnermostPopup()->Form().Animated();
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [] {},
+  });
+  script.Run([&] { menu.Popup(200, 200); });
+  EXPECT_TRUE(outerAnimated);
+  EXPECT_FALSE(innerAnimated);
+}
+
 TEST_F(MenusTest, ScrolledPopupShowsItsWindowAndTwoBands) {
   TSkItem root(nullptr);
   root.SetScrolled(true);
   root.SetScrollCount(3);
   for (int i = 0; i < 10; ++i) AddItem(nullptr, &root, (L"Entry " + std::to_wstring(i)).c_str());
-  TSkPopupWindow window(&root);
+  TSkPopupWindow window(&root, false);
   window.View().SetOrigin(TPoint{3, 3});
   window.View().Layout();
   int shown = 0;
@@ -288,7 +423,7 @@ TEST(MenuSelectionTest, NothingSelectableLeavesTheSelectionAlone) {
   for (int i = 0; i < 3; ++i) AddItem(nullptr, &root, L"-");
   TSkItem* hidden = AddItem(nullptr, &root, L"Hidden");
   hidden->SetVisible(false);
-  TSkPopupWindow window(&root);
+  TSkPopupWindow window(&root, false);
   window.View().SelectNext();  // must return
   window.View().SelectPrevious();
   EXPECT_EQ(window.View().Selected(), nullptr);
