@@ -1,16 +1,7 @@
 #!/usr/bin/env bash
-# The viewer's search against a plain loop (bench/search_ui): builds the
-# 64-bit Windows tree's benchmark and runs it under Wine on a private
-# display when none is set.
+# The viewer's search against a plain loop (bench/search_ui), built in the
+# 64-bit Windows tree and run under Wine.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cd "$root"
-EBOOK_TARGETS=bench_search_ui scripts/build win64 >/dev/null
-# shellcheck source=../scripts/lib/display.sh
-source scripts/lib/display.sh
-ebook_private_display
-status=0
-scripts/wine-run --win64 build/win64/bin/bench_search_ui.exe || status=$?
-WINEPREFIX="$root/build/wineprefix64" wineserver -k 2>/dev/null || true
-[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-exit "$status"
+# shellcheck source=../scripts/lib/windows_bench.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/windows_bench.sh"
+ebook_windows_bench bench_search_ui

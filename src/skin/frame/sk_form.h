@@ -276,7 +276,6 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   // The caption and the title of the system-menu icon for drawing.
   HICON SmallIcon() const;
   bool Maximized() const { return state_ == kwsMaximized; }
-  bool Sizeable() const { return CanSize(); }
   // The frame margins: client rectangle against the window size.
   void FrameMargins(int& left, int& top, int& right, int& bottom);
   // Shares the drawing surface choice (see PaintFrame).
