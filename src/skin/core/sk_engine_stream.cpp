@@ -28,14 +28,17 @@ void WriteUInt64(TStream& stream, uint64_t value) {
 }
 
 // Reads count bytes into target in pieces, so that a size field larger than
-// the value reserves memory only as bytes actually arrive.
+// the value reserves memory only as bytes actually arrive. The pieces start
+// at 4 KB and double up to 1 MB.
 void ReadPieces(TStream& stream, TMemoryStream& target, int64_t count) {
-  constexpr int64_t kPiece = int64_t{1} << 20;
+  constexpr int64_t kLastPiece = int64_t{1} << 20;
+  int64_t pieceSize = int64_t{1} << 12;
   while (target.Size() < count) {
-    const int64_t piece = std::min(kPiece, count - target.Size());
+    const int64_t piece = std::min(pieceSize, count - target.Size());
     uint8_t* place = target.PrepareWrite(static_cast<size_t>(piece));
     if (stream.Read(place, piece) != piece) throw EReadError(kStreamReadError);
     target.CommitWrite(static_cast<size_t>(piece));
+    pieceSize = std::min(pieceSize * 2, kLastPiece);
   }
 }
 
