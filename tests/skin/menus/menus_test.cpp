@@ -157,6 +157,17 @@ TEST_F(MenusTest, EnterEndsTheMenusBeforeTheClickRuns) {
   EXPECT_FALSE(closeClickedInLoop);
 }
 
+// A hidden 50 x 50 pop-up window of its own class.
+HWND MakePlainWindow(const wchar_t* className, WNDPROC procedure, int x, int y) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = className;
+  RegisterClassW(&windowClass);
+  return CreateWindowExW(0, className, L"", WS_POPUP, x, y, 50, 50, nullptr, nullptr, windowClass.hInstance,
+                         nullptr);
+}
+
 // A plain window beside the menus that records the presses it gets.
 int targetPresses = 0;
 LRESULT CALLBACK TargetWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -166,13 +177,7 @@ LRESULT CALLBACK TargetWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
 
 TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
   targetPresses = 0;
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = TargetWindowProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"MenusTestTarget";
-  RegisterClassW(&windowClass);
-  HWND target = CreateWindowExW(0, L"MenusTestTarget", L"", WS_POPUP, 600, 500, 50, 50, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
+  HWND target = MakePlainWindow(L"MenusTestTarget", TargetWindowProc, 600, 500);
   RECT barRect{};
   TScript script({
       [&] {
@@ -260,18 +265,39 @@ TEST_F(MenusTest, PopupsStayInsideTheWorkArea) {
   EXPECT_EQ(shown.bottom, work.bottom - 5);
 }
 
-// A script step: Down until "More" is selected, then Right opens it.
-void SelectMore(HWND focus) {
-  if (SelectedCaption() != L"More") {
-    PostKeyToFocus(focus, VK_DOWN);
-    return TScript::Again();
-  }
-  PostKeyToFocus(focus, VK_RIGHT);
-}
-
 TSkPopupWindow* InnermostPopup() {
   auto* view = dynamic_cast<TSkPopupView*>(TSkItemView::Innermost());
   return view != nullptr ? view->PopupWindow() : nullptr;
+}
+
+// Opens a menu whose second entry "More" has a submenu, goes down to it with
+// the keys (posted to keys), opens it with Right and closes both; tells
+// whether the first and the second level played their animation.
+std::pair<bool, bool> AnimatedLevels(HWND keys, TSkItem* more, const std::function<void()>& open) {
+  bool outer = false, inner = false;
+  TScript script({
+      [&] {
+        // The pop-up's tracking starts once its animation has played.
+        if (InnermostPopup() == nullptr) return TScript::Again();
+        outer = InnermostPopup()->Form().Animated();
+      },
+      [&] {
+        if (SelectedCaption() != L"More") {
+          PostKeyToFocus(keys, VK_DOWN);
+          return TScript::Again();
+        }
+        PostKeyToFocus(keys, VK_RIGHT);
+      },
+      [&] {
+        if (InnermostPopup() == nullptr || InnermostPopup()->Item() != more) return TScript::Again();
+        inner = InnermostPopup()->Form().Animated();
+        PostKeyToFocus(keys, VK_ESCAPE);
+        PostKeyToFocus(keys, VK_ESCAPE);
+      },
+      [] {},
+  });
+  script.Run(open);
+  return {outer, inner};
 }
 
 TEST_F(MenusTest, PopupShadowAndTranslucencyAreMixedWithTheScreenBehind) {
@@ -327,13 +353,7 @@ LRESULT CALLBACK OwnerWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lP
 
 TEST_F(MenusTest, EveryLevelOfATreeOpenedDirectlyAnimatesAndItsOwnerIsToldAroundShowing) {
   ownerNotices.clear();
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = OwnerWindowProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"MenusTestOwner";
-  RegisterClassW(&windowClass);
-  HWND owner = CreateWindowExW(0, L"MenusTestOwner", L"", WS_POPUP, 40, 40, 50, 50, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
+  HWND owner = MakePlainWindow(L"MenusTestOwner", OwnerWindowProc, 40, 40);
   TSkPopupMenuOptions options;
   options.Animation().SetEnabled(true);
   options.Animation().SetTime(TskAnimationRec::kMinTime);
@@ -343,23 +363,8 @@ TEST_F(MenusTest, EveryLevelOfATreeOpenedDirectlyAnimatesAndItsOwnerIsToldAround
   AddItem(nullptr, more, L"Inner");
   root.SetPopupOptionsTree(&options);
   root.SetOwnerWindowTree(owner);
-  bool outerAnimated = false, innerAnimated = false;
-  TScript script({
-      [&] {
-        // The pop-up's tracking starts once its animation has played.
-        if (InnermostPopup() == nullptr) return TScript::Again();
-        outerAnimated = InnermostPopup()->Form().Animated();
-      },
-      [&] { SelectMore(owner); },
-      [&] {
-        if (InnermostPopup() == nullptr || InnermostPopup()->Item() != more) return TScript::Again();
-        innerAnimated = InnermostPopup()->Form().Animated();
-        PostKeyToFocus(owner, VK_ESCAPE);
-        PostKeyToFocus(owner, VK_ESCAPE);
-      },
-      [] {},
-  });
-  script.Run([&] { root.PopupSubmenu(nullptr, 200, 200, TRect{0, 0, 0, 0}); });
+  const auto [outerAnimated, innerAnimated] =
+      AnimatedLevels(owner, more, [&] { root.PopupSubmenu(nullptr, 200, 200, TRect{0, 0, 0, 0}); });
   EXPECT_TRUE(outerAnimated);
   EXPECT_TRUE(innerAnimated) << "not from a menu bar or pop-up menu: every level animates";
   const std::vector<std::pair<WPARAM, bool>> expected{{1, false}, {0, true}, {1, false}, {0, true}};
@@ -374,23 +379,8 @@ TEST_F(MenusTest, OnlyTheFirstLevelOfAPopupMenuAnimates) {
   AddItem(&host.Form(), more, L"Inner");
   menu.PopupMenuOptions().Animation().SetEnabled(true);
   menu.PopupMenuOptions().Animation().SetTime(TskAnimationRec::kMinTime);
-  bool outerAnimated = false, innerAnimated = true;
-  TScript script({
-      [&] {
-        // The pop-up's tracking starts once its animation has played.
-        if (InnermostPopup() == nullptr) return TScript::Again();
-        outerAnimated = InnermostPopup()->Form().Animated();
-      },
-      [&] { SelectMore(host.Form().Handle()); },
-      [&] {
-        if (InnermostPopup() == nullptr || InnermostPopup()->Item() != more) return TScript::Again();
-        innerAnimated = InnermostPopup()->Form().Animated();
-        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
-        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
-      },
-      [] {},
-  });
-  script.Run([&] { menu.Popup(200, 200); });
+  const auto [outerAnimated, innerAnimated] =
+      AnimatedLevels(host.Form().Handle(), more, [&] { menu.Popup(200, 200); });
   EXPECT_TRUE(outerAnimated);
   EXPECT_FALSE(innerAnimated);
 }
