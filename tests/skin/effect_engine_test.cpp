@@ -26,7 +26,11 @@ class TFakeHost final : public TskEffectHost {
   }
   void StartStopwatch() override {}
   double StopStopwatch() override { return DrawingSeconds; }
-  bool ProcessMessages() override { return true; }
+  int MessageRounds = 0;
+  bool ProcessMessages() override {
+    ++MessageRounds;
+    return true;
+  }
 };
 
 class TRecordingCanvas final : public TskEffectCanvas {
@@ -331,6 +335,21 @@ TEST_F(EngineOnFakeHost, FailedFrameLeavesTheSlotForTheNextTick) {
   engine.Tick();
   EXPECT_EQ(canvas.Draws, 2);
   EXPECT_EQ(other.Draws, 1);
+}
+
+TEST_F(EngineOnFakeHost, PlayTicksItselfWithoutHandlingMessagesAndStopsOnAFailedFrame) {
+  settings.SetTime(TskAnimationRec::kMinTime);
+  engine.Play(&canvas, 10, 5, &oldImage, &newImage, settings);
+  EXPECT_EQ(host.MessageRounds, 0);
+  EXPECT_GE(canvas.Draws, 2);
+  EXPECT_TRUE(ScreenShowsNewPicture());
+  EXPECT_FALSE(engine.Running(0));
+
+  // A frame that fails ends the animation: the caller's canvas does not
+  // outlive the call.
+  canvas.OnDraw = [] { throw Exception("drawing failed"); };
+  EXPECT_THROW(engine.Play(&canvas, 10, 5, &oldImage, &newImage, settings), Exception);
+  EXPECT_FALSE(engine.Running(0));
 }
 
 TEST_F(EngineOnFakeHost, RandomSelectionDrawsFromEveryRegisteredEffect) {

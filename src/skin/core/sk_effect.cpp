@@ -4,9 +4,11 @@
 #include "skin/core/sk_effect.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "runtime/ansi.h"
 #include "skin/core/sk_effect_procs.h"
@@ -358,6 +360,24 @@ void TskEffectEngine::Run(TskEffectCanvas* canvas, int32_t x, int32_t y, const T
   }
 }
 
+void TskEffectEngine::Play(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage,
+                           TskBitmap* newImage, const TskAnimationRec& settings) {
+  const int32_t slot = Start(canvas, x, y, oldImage, newImage, settings, -1);
+  auto next = std::chrono::steady_clock::now();
+  while (Running(slot)) {
+    next += std::chrono::milliseconds(kTickInterval);
+    std::this_thread::sleep_until(next);
+    next = std::max(next, std::chrono::steady_clock::now());
+    try {
+      Tick();
+    } catch (...) {
+      // Nobody waits for the rest, and the canvas may not outlive the call.
+      Stop(slot);
+      throw;
+    }
+  }
+}
+
 void TskEffectEngine::Tick() {
   host_->StartStopwatch();
   for (TskEffectSlot& slot : slots_) {
@@ -407,4 +427,9 @@ bool EffectRunning(int32_t slot) { return EffectEngine().Running(slot); }
 void RunEffect(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
                const TskAnimationRec& settings) {
   EffectEngine().Run(canvas, x, y, oldImage, newImage, settings);
+}
+
+void PlayEffect(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
+                const TskAnimationRec& settings) {
+  EffectEngine().Play(canvas, x, y, oldImage, newImage, settings);
 }

@@ -402,6 +402,12 @@ class TskEffectEngine {
   // the animation has ended (or did not start).
   void Run(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
            const TskAnimationRec& settings);
+  // Blocking like Run, but without handling the thread's messages: the
+  // engine ticks itself every interval until the animation has ended. For
+  // callers that must not let the application run in between (a menu that
+  // is about to take over the thread's messages).
+  void Play(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
+            const TskAnimationRec& settings);
   // One firing of the shared timer.
   void Tick();
 
@@ -434,6 +440,8 @@ void StopEffect(int32_t slot);
 bool EffectRunning(int32_t slot);
 void RunEffect(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
                const TskAnimationRec& settings);
+void PlayEffect(TskEffectCanvas* canvas, int32_t x, int32_t y, const TskBitmap* oldImage, TskBitmap* newImage,
+                const TskAnimationRec& settings);
 
 #ifdef _WIN32
 // Receives what a frame drawn on a timer tick raised (nothing may escape

@@ -521,8 +521,8 @@ void TSkDefaultForm::ReapplyFrame() {
 }
 
 void TSkDefaultForm::CaptureBackground(const TRect& screenBounds) {
-  if (!backgroundImage_) backgroundImage_ = std::make_unique<TskBitmap>();
-  CaptureScreen(*backgroundImage_, screenBounds);
+  auto picture = std::make_unique<TskBitmap>();
+  if (CaptureScreen(*picture, screenBounds)) backgroundImage_ = std::move(picture);
 }
 
 void TSkDefaultForm::BlendWithBackground(TskBitmap& picture, const TRect& area) {

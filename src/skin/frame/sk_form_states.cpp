@@ -196,13 +196,15 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
       ThemeChanged(static_cast<TskThemeChange>(message.WParam), message.LParam);
       SetHandled(true);
       return;
-    case kSkSuspendFramePaintMessage:
-      // One of the window's menus makes a pop-up visible: the frame keeps
-      // still meanwhile and paints what it missed afterwards.
-      popupShowing_ = message.WParam != 0;
-      if (!popupShowing_ && std::exchange(framePaintMissed_, false)) PaintFrame();
-      message.Result = 1;
-      SetHandled(true);
+    default:
+      if (message.Msg == SkSuspendFramePaintMessage()) {
+        // One of the window's menus makes a pop-up visible: the frame keeps
+        // still meanwhile and paints what it missed afterwards.
+        popupShowing_ = message.WParam != 0;
+        if (!popupShowing_ && std::exchange(framePaintMissed_, false)) PaintFrame();
+        message.Result = 1;
+        SetHandled(true);
+      }
       return;
   }
 }

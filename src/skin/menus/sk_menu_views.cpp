@@ -331,11 +331,14 @@ bool TSkItemView::PointOnSelectedOfChain(POINT screen) const {
   return false;
 }
 
+bool TSkItemView::Covers(POINT screen) const {
+  RECT area{};
+  return Window() != nullptr && GetWindowRect(Window(), &area) && PtInRect(&area, screen);
+}
+
 bool TSkItemView::PointInChainWindows(POINT screen) const {
   for (const TSkItemView* view = this; view != nullptr; view = view->parentView_) {
-    if (view->Window() != nullptr && WindowFromPoint(screen) == view->Window()) return true;
-    RECT rect{};
-    if (view->Window() != nullptr && GetWindowRect(view->Window(), &rect) && PtInRect(&rect, screen)) return true;
+    if (view->Covers(screen)) return true;
   }
   return false;
 }
@@ -344,8 +347,7 @@ bool TSkItemView::HandleMouseMove(POINT screen) {
   rest_ = 0;
   if (screen.x == lastMove_.x && screen.y == lastMove_.y) return true;
   lastMove_ = screen;
-  RECT own{};
-  if (Window() != nullptr && GetWindowRect(Window(), &own) && PtInRect(&own, screen)) {
+  if (Covers(screen)) {
     const POINT client = ToClient(Window(), screen);
     const int band = ScrollBandAt(client);
     if (band != 0) {
@@ -363,9 +365,7 @@ bool TSkItemView::HandleMouseMove(POINT screen) {
   std::vector<TSkItemView*> chain;
   for (TSkItemView* view = this; view != nullptr; view = view->parentView_) chain.insert(chain.begin(), view);
   for (TSkItemView* view : chain) {
-    if (view == this || view->Window() == nullptr) continue;
-    RECT rect{};
-    if (!GetWindowRect(view->Window(), &rect) || !PtInRect(&rect, screen)) continue;
+    if (view == this || !view->Covers(screen)) continue;
     TSkItem* hit = view->ItemAt(ToClient(view->Window(), screen));
     if (hit == nullptr || hit == view->selected_) continue;
     view->Select(hit);
@@ -380,8 +380,7 @@ bool TSkItemView::HandleButton(const MSG& message, bool release, bool& remove) {
   const POINT screen = ScreenPointOf(message);
   remove = true;
   if (Window() != nullptr) {
-    RECT own{};
-    if (GetWindowRect(Window(), &own) && PtInRect(&own, screen)) {
+    if (Covers(screen)) {
       TSkItem* hit = ItemAt(ToClient(Window(), screen));
       if (hit != nullptr) Select(hit);
       // The release carries out the item; the press only selects it, so a
@@ -492,8 +491,7 @@ void TSkItemView::Track() {
   }
   POINT cursor{};
   if (Window() != nullptr && GetCursorPos(&cursor)) {
-    RECT rect{};
-    if (GetWindowRect(Window(), &rect) && PtInRect(&rect, cursor)) {
+    if (Covers(cursor)) {
       if (TSkItem* hit = ItemAt(ToClient(Window(), cursor))) Select(hit);
     }
     lastMove_ = cursor;
@@ -541,11 +539,9 @@ void TSkItemView::Track() {
         continue;
       }
       rest_ += kRestStep;
-      RECT rect{};
       // Resting on a pop-up's entry opens its submenu; the bar opens only
       // by a press or a key.
-      if (rest_ == kRestOpen && !horizontal_ && Window() != nullptr && GetWindowRect(Window(), &rect) &&
-          PtInRect(&rect, now)) {
+      if (rest_ == kRestOpen && !horizontal_ && Covers(now)) {
         PostMessageW(Window(), kSkOpenSubmenuMessage, 0, 0);
       }
       continue;
@@ -748,6 +744,16 @@ void TSkPopupView::DrawItems(TCanvas& canvas) {
   });
 }
 
+bool TSkPopupView::Covers(POINT screen) const {
+  // The shadow band is no part of the menu: a press there closes it.
+  RECT area{};
+  if (Window() == nullptr || !GetWindowRect(Window(), &area)) return false;
+  const TSize face = window_->FaceSize();
+  area.right = area.left + face.Width;
+  area.bottom = area.top + face.Height;
+  return PtInRect(&area, screen) != FALSE;
+}
+
 // ---- pop-up window ---------------------------------------------------------
 
 TSkPopupWindow::TSkPopupWindow(TSkItem* item, bool animate) : item_(item), form_(item, animate) {
@@ -816,9 +822,10 @@ void TSkPopupWindow::ShowNoActivate() {
   GetWindowRect(handle_, &bounds);
   form_.BeforeShow(ToTRect(bounds), face_, [this](TCanvas& canvas) { view_->DrawItems(canvas); });
   HWND owner = item_->OwnerWindow;
-  if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, kSkSuspendFramePaintMessage, 1, 0);
-  const TScopeExit resume([owner] {
-    if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, kSkSuspendFramePaintMessage, 0, 0);
+  const UINT suspend = SkSuspendFramePaintMessage();
+  if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, suspend, 1, 0);
+  const TScopeExit resume([owner, suspend] {
+    if (owner != nullptr && IsWindow(owner)) SendMessageW(owner, suspend, 0, 0);
   });
   ShowWindow(handle_, SW_SHOWNOACTIVATE);
   if (item_->Foreground) SetForegroundWindow(handle_);
@@ -848,8 +855,8 @@ LRESULT CALLBACK TSkPopupWindow::WindowProc(HWND window, UINT msg, WPARAM wParam
       case WM_PAINT: {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(window, &paint);
+        const TScopeExit end([window, &paint] { EndPaint(window, &paint); });
         if (self != nullptr) self->Paint(dc);
-        EndPaint(window, &paint);
         return 0;
       }
       case WM_TIMER:
@@ -896,6 +903,8 @@ void TSkItem::PopupSubmenu(TSkItemView* parentView, int x, int y, const TRect& i
   window.Place(x, y, itemRect, fromBar, fromPopup);
   Root()->SetAnimateNextTree(false);
   window.ShowNoActivate();
+  // Showing sends messages to the window the menu belongs to.
+  if (!TSkItem::IsLiveItem(this)) return;
   if (parentView != nullptr) parentView->SetChildView(&view);
   const TScopeExit unlink([parentView] {
     if (parentView != nullptr) parentView->SetChildView(nullptr);

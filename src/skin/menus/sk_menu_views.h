@@ -42,6 +42,9 @@ class TSkItemView {
   TSkItem* ItemAt(POINT clientPoint) const;
   // The arrow band of a scrolled pop-up at the point: 0 none, 1 upper, 2 lower.
   int ScrollBandAt(POINT clientPoint) const;
+  // Whether a screen point lies on the view (its window, without a
+  // pop-up's shadow).
+  virtual bool Covers(POINT screen) const;
 
   bool InLoop() const { return inLoop_; }
   bool SubmenuOpen() const { return submenuOpen_; }
@@ -144,6 +147,7 @@ class TSkPopupView : public TSkItemView {
  public:
   TSkPopupView(TSkItem* item, TSkPopupWindow* window) : TSkItemView(item, false), window_(window) {}
   HWND Window() const override;
+  bool Covers(POINT screen) const override;
   void DrawItems(TCanvas& canvas) override;
   TSkPopupWindow* PopupWindow() const { return window_; }
 

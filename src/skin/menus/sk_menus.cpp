@@ -504,6 +504,11 @@ bool TSkMenuBar::IsShortCut(const MSG& message) {
   return false;
 }
 
+UINT SkSuspendFramePaintMessage() {
+  static const UINT message = RegisterWindowMessageW(L"SkSuspendFramePaint");
+  return message;
+}
+
 // ---- pop-up menu -----------------------------------------------------------
 
 TSkPopupMenu::TSkPopupMenu(TComponent* owner) : TComponent(owner) {

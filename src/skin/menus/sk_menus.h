@@ -36,8 +36,10 @@ constexpr UINT kSkItemClickMessage = 2234;
 constexpr UINT kSkOpenSubmenuMessage = 1135;
 // Sent to the window a menu belongs to around making one of its pop-ups
 // visible: WParam 1 before, 0 after. A skinned frame does not paint itself
-// meanwhile (and catches up afterwards if it had to).
-constexpr UINT kSkSuspendFramePaintMessage = WM_APP + 0x2B5;
+// meanwhile (and catches up afterwards if it had to). The window may be any
+// of the application's, so the message is registered with the system
+// rather than taken from a range the application uses.
+UINT SkSuspendFramePaintMessage();
 
 // Modifier bits of a ShortCut value (the key code is the low byte).
 constexpr int kSkShortCutShift = 8192;

@@ -44,7 +44,9 @@ void TSkPopupForm::BeforeShow(const TRect& screenBounds, TSize face, const TDraw
   if (screen == nullptr) return;
   const TScopeExit release([screen] { ReleaseDC(nullptr, screen); });
   TskDcCanvas canvas(screen);
-  RunEffect(&canvas, screenBounds.Left, screenBounds.Top, background_.get(), &picture, animation_);
+  // Played without handing the thread's messages to the application: the
+  // menu's own loop takes them once the pop-up shows.
+  PlayEffect(&canvas, screenBounds.Left, screenBounds.Top, background_.get(), &picture, animation_);
   animated_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "skin/menus/sk_menu_views.h"
 #include "skin/sk_engine.h"
 
 TControlsHost::TControlsHost(int clientWidth, int clientHeight) {
@@ -137,10 +138,10 @@ uint32_t ScreenRgb(HWND window, int x, int y) {
 
 void TScript::Run(const std::function<void()>& start) {
   current = this;
+  deadline_ = GetTickCount() + 8000;
   const UINT_PTR timer = SetTimer(nullptr, 0, 60, Tick);
   start();
-  const DWORD deadline = GetTickCount() + 8000;
-  Application->RunUntil([&] { return next_ >= steps_.size() || GetTickCount() > deadline; });
+  Application->RunUntil([&] { return next_ >= steps_.size() || GetTickCount() > deadline_; });
   // Whatever the steps posted runs now.
   for (int i = 0; i < 5; ++i) {
     Application->ProcessMessages();
@@ -148,11 +149,20 @@ void TScript::Run(const std::function<void()>& start) {
   }
   KillTimer(nullptr, timer);
   current = nullptr;
+  EXPECT_FALSE(timedOut_) << "the script did not finish";
   EXPECT_GE(next_, steps_.size()) << "the script did not finish";
 }
 
 void CALLBACK TScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
   if (current == nullptr || current->next_ >= current->steps_.size()) return;
+  if (GetTickCount() > current->deadline_) {
+    // A step waited in vain: the menus close, so that the case ends and
+    // fails instead of hanging in their loops.
+    current->next_ = current->steps_.size();
+    current->timedOut_ = true;
+    if (TSkItemView* view = TSkItemView::Innermost()) view->LeaveAllLoops();
+    return;
+  }
   current->again_ = false;
   current->steps_[current->next_++]();
   if (current != nullptr && current->again_) --current->next_;

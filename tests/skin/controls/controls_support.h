@@ -69,8 +69,9 @@ uint32_t ScreenRgb(HWND window, int x, int y);
 
 // Runs one step per tick of a 60 ms thread timer while start's modal loops
 // (menus, tracking) run, so that a case can act from inside them. Run
-// returns once every step ran (or after 8 s, which fails the case) and the
-// messages the steps posted have been handled.
+// returns once every step ran and the messages the steps posted have been
+// handled. After 8 s the case fails, and menus still open are closed so
+// that it ends.
 class TScript {
  public:
   explicit TScript(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {}
@@ -85,4 +86,6 @@ class TScript {
   std::vector<std::function<void()>> steps_;
   size_t next_ = 0;
   bool again_ = false;
+  bool timedOut_ = false;
+  DWORD deadline_ = 0;
 };

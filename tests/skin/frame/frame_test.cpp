@@ -608,16 +608,16 @@ TEST_F(FrameTest, FrameKeepsStillWhileAMenuShowsAPopupAndCatchesUpAfterwards) {
     ReleaseDC(Window(), dc);
   };
   blotCaption();
-  SendMessageW(Window(), kSkSuspendFramePaintMessage, 1, 0);
+  SendMessageW(Window(), SkSuspendFramePaintMessage(), 1, 0);
   EXPECT_TRUE(frame->PopupShowing());
   SendMessageW(Window(), WM_NCPAINT, 1, 0);
   EXPECT_EQ(ScreenRgb(Window(), 200, 2), blot) << "no frame paint while the pop-up appears";
-  SendMessageW(Window(), kSkSuspendFramePaintMessage, 0, 0);
+  SendMessageW(Window(), SkSuspendFramePaintMessage(), 0, 0);
   EXPECT_EQ(ScreenRgb(Window(), 200, 2), painted) << "the missed paint comes afterwards";
   // Nothing missed, nothing painted.
   blotCaption();
-  SendMessageW(Window(), kSkSuspendFramePaintMessage, 1, 0);
-  SendMessageW(Window(), kSkSuspendFramePaintMessage, 0, 0);
+  SendMessageW(Window(), SkSuspendFramePaintMessage(), 1, 0);
+  SendMessageW(Window(), SkSuspendFramePaintMessage(), 0, 0);
   EXPECT_EQ(ScreenRgb(Window(), 200, 2), blot);
 }
 

@@ -331,7 +331,8 @@ TEST_F(MenusTest, PopupShadowAndTranslucencyAreMixedWithTheScreenBehind) {
         // The outer ring of the face in the platform's 3D light colour,
         // mixed with what lay behind by 100 of 255.
         EXPECT_EQ(ScreenRgb(popup->Handle(), 0, 5), Mix(SysRgb(COLOR_3DLIGHT), Rgb(*behind, 0, 5), 100));
-        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+        // The shadow is no part of the menu: a press there closes it.
+        PostMessageW(popup->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bandX, bandY));
       },
       [] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
   });
@@ -339,10 +340,17 @@ TEST_F(MenusTest, PopupShadowAndTranslucencyAreMixedWithTheScreenBehind) {
 }
 
 // Records the frame-paint notices a menu's owner window gets, with whether
-// the innermost pop-up was visible at that moment.
+// the innermost pop-up was visible at that moment, and whether a menu's
+// loop was running when the probe message arrived.
+constexpr UINT kProbeMessage = WM_APP + 1;
 std::vector<std::pair<WPARAM, bool>> ownerNotices;
+bool probeInMenuLoop = false;
 LRESULT CALLBACK OwnerWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kSkSuspendFramePaintMessage) {
+  if (msg == kProbeMessage) {
+    probeInMenuLoop = TSkItemView::Innermost() != nullptr;
+    return 0;
+  }
+  if (msg == SkSuspendFramePaintMessage()) {
     // The newest pop-up is the topmost one of its class.
     HWND newest = FindWindowW(L"TSkPopupWindow", nullptr);
     ownerNotices.emplace_back(wParam, newest != nullptr && IsWindowVisible(newest));
@@ -363,10 +371,14 @@ TEST_F(MenusTest, EveryLevelOfATreeOpenedDirectlyAnimatesAndItsOwnerIsToldAround
   AddItem(nullptr, more, L"Inner");
   root.SetPopupOptionsTree(&options);
   root.SetOwnerWindowTree(owner);
-  const auto [outerAnimated, innerAnimated] =
-      AnimatedLevels(owner, more, [&] { root.PopupSubmenu(nullptr, 200, 200, TRect{0, 0, 0, 0}); });
+  probeInMenuLoop = false;
+  const auto [outerAnimated, innerAnimated] = AnimatedLevels(owner, more, [&] {
+    PostMessageW(owner, kProbeMessage, 0, 0);
+    root.PopupSubmenu(nullptr, 200, 200, TRect{0, 0, 0, 0});
+  });
   EXPECT_TRUE(outerAnimated);
   EXPECT_TRUE(innerAnimated) << "not from a menu bar or pop-up menu: every level animates";
+  EXPECT_TRUE(probeInMenuLoop) << "the animation handed a queued message to the application";
   const std::vector<std::pair<WPARAM, bool>> expected{{1, false}, {0, true}, {1, false}, {0, true}};
   EXPECT_EQ(ownerNotices, expected) << "before the pop-up shows, and after";
   DestroyWindow(owner);
