@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "forms/graphics.h"
 #include "runtime/scope_exit.h"
 
 TskPixel MixPixels(TskPixel a, TskPixel b, int weight) {
@@ -10,6 +11,13 @@ TskPixel MixPixels(TskPixel a, TskPixel b, int weight) {
     return static_cast<TskPixel>((x * weight + y * (255 - weight)) / 255) << shift;
   };
   return 0xFF000000u | channel(16) | channel(8) | channel(0);
+}
+
+TskPixel BackgroundPixel(const TskBitmap* background, int x, int y) {
+  if (background == nullptr || x < 0 || y < 0 || x >= background->Width() || y >= background->Height()) {
+    return 0xFF000000u;
+  }
+  return background->Row(y)[x];
 }
 
 bool CaptureScreen(TskBitmap& picture, const TRect& screenBounds) {
@@ -28,13 +36,7 @@ bool CaptureScreen(TskBitmap& picture, const TRect& screenBounds) {
 void ComposeShadowAndBlending(TskBitmap& buffer, const TskBitmap* background, int shapeWidth, int shapeHeight,
                               const TRect& opaque, const TSkBlending& blending, int shadow) {
   GdiFlush();
-  auto under = [&](int x, int y) -> TskPixel {
-    if (background == nullptr || x >= background->Width() || y >= background->Height()) return 0xFF000000u;
-    return background->Row(y)[x];
-  };
-  auto inOpaque = [&](int x, int y) {
-    return x >= opaque.Left && x < opaque.Right && y >= opaque.Top && y < opaque.Bottom;
-  };
+  auto under = [&](int x, int y) { return BackgroundPixel(background, x, y); };
   constexpr TskPixel kShadowColor = 0xFF3F3F3Fu;  // red, green and blue 63
   constexpr int kShadowAlpha = 128;
   // The window is the shape and its shadow band; a shared buffer may be larger.
@@ -44,7 +46,7 @@ void ComposeShadowAndBlending(TskBitmap& buffer, const TskBitmap* background, in
     TskPixel* row = buffer.Row(y);
     for (int x = 0; x < width; ++x) {
       if (x < shapeWidth && y < shapeHeight) {
-        if (blending.Enabled() && !inOpaque(x, y)) row[x] = MixPixels(row[x], under(x, y), blending.Value());
+        if (blending.Enabled() && !PointInRect(opaque, x, y)) row[x] = MixPixels(row[x], under(x, y), blending.Value());
         continue;
       }
       if (shadow == 0 || x < shadow || y < shadow) continue;

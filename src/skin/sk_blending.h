@@ -65,6 +65,10 @@ class TSkShadow {
 // a over b with a's weight out of 255, per channel; the result is opaque.
 TskPixel MixPixels(TskPixel a, TskPixel b, int weight);
 
+// The pixel of a captured background at x, y; opaque black where the
+// picture is missing or does not reach.
+TskPixel BackgroundPixel(const TskBitmap* background, int x, int y);
+
 // Copies what the screen shows in screenBounds into picture, sized to it.
 // False when the screen cannot be read or the area is empty.
 bool CaptureScreen(TskBitmap& picture, const TRect& screenBounds);

@@ -1,14 +1,10 @@
 #include "skin/core/sk_engine_stream.h"
 
-#include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "skin/core/sk_bitmap.h"
 
 namespace {
-
-constexpr const char* kStreamReadError = "Stream read error";
 
 uint64_t ReadUInt64(TStream& stream) {
   uint8_t raw[8];
@@ -27,21 +23,6 @@ void WriteUInt64(TStream& stream, uint64_t value) {
   stream.WriteBuffer(raw, sizeof raw);
 }
 
-// Reads count bytes into target in pieces, so that a size field larger than
-// the value reserves memory only as bytes actually arrive. The pieces start
-// at 4 KB and double up to 1 MB.
-void ReadPieces(TStream& stream, TMemoryStream& target, int64_t count) {
-  constexpr int64_t kLastPiece = int64_t{1} << 20;
-  int64_t pieceSize = int64_t{1} << 12;
-  while (target.Size() < count) {
-    const int64_t piece = std::min(pieceSize, count - target.Size());
-    uint8_t* place = target.PrepareWrite(static_cast<size_t>(piece));
-    if (stream.Read(place, piece) != piece) throw EReadError(kStreamReadError);
-    target.CommitWrite(static_cast<size_t>(piece));
-    pieceSize = std::min(pieceSize * 2, kLastPiece);
-  }
-}
-
 }  // namespace
 
 uint8_t ReadThemeStreamValue(TStream& stream, std::string& name, TMemoryStream& data) {
@@ -53,12 +34,13 @@ uint8_t ReadThemeStreamValue(TStream& stream, std::string& name, TMemoryStream& 
   // Writers have always stored the size in the low half; the high half is
   // not trusted, so a value with garbage there still loads.
   const uint32_t size = static_cast<uint32_t>(ReadUInt64(stream));
-  TMemoryStream readData;
-  ReadPieces(stream, readData, size);
+  // A size field larger than the value reserves memory only as bytes arrive.
+  std::vector<uint8_t> readData;
+  ReadGrowing(stream, readData, size);
 
   name = std::move(readName);
   data.Clear();
-  data.WriteBuffer(readData.Memory(), readData.Size());
+  data.WriteBuffer(readData.data(), static_cast<int64_t>(readData.size()));
   data.SetPosition(0);
   return format;
 }

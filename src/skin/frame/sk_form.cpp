@@ -530,10 +530,7 @@ void TSkDefaultForm::BlendWithBackground(TskBitmap& picture, const TRect& area) 
   for (int y = std::max(0, area.Top); y < std::min(area.Bottom, picture.Height()); ++y) {
     TskPixel* row = picture.Row(y);
     for (int x = std::max(0, area.Left); x < std::min(area.Right, picture.Width()); ++x) {
-      const TskPixel behind = background != nullptr && x < background->Width() && y < background->Height()
-                                  ? background->Row(y)[x]
-                                  : 0xFF000000u;
-      row[x] = MixPixels(row[x], behind, blending_.Value());
+      row[x] = MixPixels(row[x], BackgroundPixel(background, x, y), blending_.Value());
     }
   }
 }
