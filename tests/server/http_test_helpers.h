@@ -15,13 +15,15 @@
 #include "server/http/id_exception.h"
 #include "server/http/id_http_server.h"
 
-// Test ports come from 47000..47999, starting at a random place per process
+// Test ports come from 23000..23999, starting at a random place per process
 // so that parallel test runs (native and Wine) rarely meet; a port that
-// cannot be bound is skipped. Ports are not reused within a run: connections
+// cannot be bound is skipped. The range lies below the ephemeral ports of
+// Linux (32768 up) and Windows (49152 up): an outgoing connection never
+// takes one as its local port, which made binding it fail. Ports are not reused within a run: connections
 // the server closed linger in TIME_WAIT, which blocks rebinding on Windows.
 inline int NextTestPort() {
   static std::atomic<int> next{static_cast<int>(std::random_device{}() % 1000)};
-  return 47000 + next.fetch_add(1) % 1000;
+  return 23000 + next.fetch_add(1) % 1000;
 }
 
 // Activates server on the next free test port and returns that port.
