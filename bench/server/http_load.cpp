@@ -6,9 +6,19 @@
 // (wrk, given an answer ended by the close, counts a read error and connects
 // twice; every second connection it makes is closed again unused.)
 //
-//   bench_http_load HOST PORT PATH [SECONDS [CONNECTIONS [THREADS]]]
+//   bench_http_load HOST PORT PATH [SECONDS [CONNECTIONS [THREADS [RATE]]]]
 // prints "requests/s p99-ms errors". Linux only (epoll), like the benchmark
 // script that runs it.
+//
+// Without RATE (or with 0) every connection starts its next request as soon
+// as its answer is in: the server is saturated, and on a machine that runs
+// client and server on the same cores the latency then also measures how
+// much processor time the server leaves to the client. With RATE the client
+// starts RATE requests per second in all, evenly spaced, on at most
+// CONNECTIONS connections at a time; each request's latency counts from the
+// moment it was due, so a request that waited for a free connection counts
+// its wait too (no coordinated omission). That compares servers' latencies
+// at one and the same load.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -51,16 +61,32 @@ struct TConnection {
 
 class TLoadThread {
  public:
-  TLoadThread(const TTarget& target, int connections, TClock::time_point end)
-      : target_(target), connections_(static_cast<size_t>(connections)), end_(end) {}
+  // rate: requests per second this thread starts; 0 for a closed loop.
+  TLoadThread(const TTarget& target, int connections, TClock::time_point end, double rate)
+      : target_(target), connections_(static_cast<size_t>(connections)), end_(end), rate_(rate) {}
 
   TResult Run() {
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     if (epoll_ < 0) return result_;
-    for (TConnection& connection : connections_) Open(connection);
+    const auto start = TClock::now();
+    if (rate_ > 0) {
+      interval_ = std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(1.0 / rate_));
+      nextDue_ = start;
+    } else {
+      for (TConnection& connection : connections_) Open(connection, start);
+    }
     epoll_event events[64];
-    while (TClock::now() < end_) {
-      const int ready = ::epoll_wait(epoll_, events, 64, 100);
+    for (;;) {
+      const auto now = TClock::now();
+      if (now >= end_) break;
+      if (rate_ > 0) StartDue(now);
+      timespec wait{0, 100'000'000};
+      if (rate_ > 0 && HasIdle()) {
+        const auto left = std::max(TClock::duration::zero(), std::min(nextDue_, end_) - TClock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        wait = timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+      }
+      const int ready = ::epoll_pwait2(epoll_, events, 64, &wait, nullptr);
       for (int i = 0; i < ready; ++i) Step(*static_cast<TConnection*>(events[i].data.ptr), events[i].events);
     }
     for (TConnection& connection : connections_) {
@@ -71,9 +97,33 @@ class TLoadThread {
   }
 
  private:
-  void Open(TConnection& connection) {
+  bool HasIdle() const {
+    return std::any_of(connections_.begin(), connections_.end(), [](const TConnection& c) { return c.Fd < 0; });
+  }
+
+  // Starts every request that is due, as long as a connection is free.
+  void StartDue(TClock::time_point now) {
+    for (TConnection& connection : connections_) {
+      if (nextDue_ > now) return;
+      if (connection.Fd >= 0) continue;
+      Open(connection, nextDue_);
+      nextDue_ += interval_;
+    }
+  }
+
+  // The next request on this connection: at once in a closed loop, when the
+  // next one is due with a rate.
+  void Next(TConnection& connection) {
+    if (rate_ > 0) {
+      connection = TConnection{};
+    } else {
+      Open(connection, TClock::now());
+    }
+  }
+
+  void Open(TConnection& connection, TClock::time_point due) {
     connection = TConnection{};
-    connection.Start = TClock::now();
+    connection.Start = due;
     connection.Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (connection.Fd < 0) {
       ++result_.Errors;
@@ -94,8 +144,9 @@ class TLoadThread {
 
   void Fail(TConnection& connection) {
     ++result_.Errors;
-    ::close(connection.Fd);
-    Open(connection);
+    if (connection.Fd >= 0) ::close(connection.Fd);
+    connection.Fd = -1;
+    Next(connection);
   }
 
   void Step(TConnection& connection, uint32_t events) {
@@ -132,7 +183,8 @@ class TLoadThread {
         ++result_.Answers;
         result_.LatenciesMs.push_back(std::chrono::duration<double, std::milli>(TClock::now() - connection.Start).count());
         ::close(connection.Fd);
-        Open(connection);
+        connection.Fd = -1;
+        Next(connection);
       } else {
         Fail(connection);
       }
@@ -143,6 +195,9 @@ class TLoadThread {
   const TTarget& target_;
   std::vector<TConnection> connections_;
   TClock::time_point end_;
+  double rate_;
+  TClock::duration interval_{};
+  TClock::time_point nextDue_;
   int epoll_ = -1;
   TResult result_;
 };
@@ -151,7 +206,7 @@ class TLoadThread {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: bench_http_load HOST PORT PATH [SECONDS [CONNECTIONS [THREADS]]]\n");
+    std::fprintf(stderr, "usage: bench_http_load HOST PORT PATH [SECONDS [CONNECTIONS [THREADS [RATE]]]]\n");
     return 2;
   }
   TTarget target;
@@ -165,8 +220,11 @@ int main(int argc, char** argv) {
   const int seconds = argc > 4 ? std::atoi(argv[4]) : 10;
   const int connections = argc > 5 ? std::atoi(argv[5]) : 16;
   const int threads = argc > 6 ? std::atoi(argv[6]) : 2;
-  if (seconds <= 0 || connections <= 0 || threads <= 0 || connections < threads) {
-    std::fprintf(stderr, "bench_http_load: seconds, connections and threads must be positive, threads <= connections\n");
+  const double rate = argc > 7 ? std::atof(argv[7]) : 0;
+  if (seconds <= 0 || connections <= 0 || threads <= 0 || connections < threads || rate < 0) {
+    std::fprintf(stderr,
+                 "bench_http_load: seconds, connections and threads must be positive, threads <= connections, "
+                 "rate not negative\n");
     return 2;
   }
 
@@ -176,7 +234,7 @@ int main(int argc, char** argv) {
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
     const int share = connections / threads + (t < connections % threads ? 1 : 0);
-    workers.emplace_back([&, t, share] { results[static_cast<size_t>(t)] = TLoadThread(target, share, end).Run(); });
+    workers.emplace_back([&, t, share] { results[static_cast<size_t>(t)] = TLoadThread(target, share, end, rate / threads).Run(); });
   }
   for (std::thread& worker : workers) worker.join();
   const double elapsed = std::chrono::duration<double>(TClock::now() - start).count();
