@@ -207,9 +207,12 @@ void TIdTCPServer::WorkerLoop(const std::shared_ptr<TListener>& listener, TWorke
       StartWorker(listener);
     }
     lock.unlock();
-    for (TWorker& worker : ended) worker.Thread.join();
     context.reset();  // a refused connection is closed here, outside the lock
     if (admitted) RunConnection(place);
+    // Joined after the answer: a thread on its way out may not have run yet,
+    // and the connection should not wait for it.
+    for (TWorker& worker : ended) worker.Thread.join();
+    ended.clear();
     lock.lock();
     ++listener->Waiting;
     lock.unlock();
