@@ -74,13 +74,12 @@ TskPixel BackgroundPixel(const TskBitmap* background, int x, int y);
 bool CaptureScreen(TskBitmap& picture, const TRect& screenBounds);
 
 // Composes a window's picture with the screen behind it (background, in the
-// window's coordinates; black where it is missing). The window is its own
-// shape, shapeWidth x shapeHeight at the top left of buffer, and the shadow
-// band right of and below it: with blending on,
-// its pixels outside `opaque` are mixed with the background by the
-// blending's value. With a shadow size, the band right of and below the
-// shape, starting that many pixels in, is dark grey laid over the
-// background at half strength, fading in over its first pixels.
+// window's coordinates; black where it is missing). The window is its shape,
+// shapeWidth x shapeHeight at the top left of buffer, and the shadow band
+// right of and below it. With blending on, the shape's pixels outside
+// `opaque` are mixed with the background by the blending's value. With a
+// shadow size, the band, starting that many pixels in, is dark grey laid
+// over the background at half strength, fading in over its first pixels.
 void ComposeShadowAndBlending(TskBitmap& buffer, const TskBitmap* background, int shapeWidth, int shapeHeight,
                               const TRect& opaque, const TSkBlending& blending, int shadow);
 

@@ -212,7 +212,6 @@ void TIdTCPServer::WorkerLoop(const std::shared_ptr<TListener>& listener, TWorke
     // Joined after the answer: a thread on its way out may not have run yet,
     // and the connection should not wait for it.
     for (TWorker& worker : ended) worker.Thread.join();
-    ended.clear();
     lock.lock();
     ++listener->Waiting;
     lock.unlock();

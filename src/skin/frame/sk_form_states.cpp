@@ -1,8 +1,8 @@
 // The skinned window frame: its messages, frame mouse handling and the
 // window states (see sk_form.h).
 #include <algorithm>
-#include <utility>
 #include <cwchar>
+#include <utility>
 
 #include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"

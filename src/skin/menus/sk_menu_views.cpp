@@ -782,16 +782,16 @@ TSkPopupWindow::~TSkPopupWindow() {
 void TSkPopupWindow::SetContentSize(TSize size) {
   const TRect margins = FrameMargins();
   face_ = TSize{size.Width + margins.Left + margins.Right, size.Height + margins.Top + margins.Bottom};
-  const int shadow = form_.ShadowSize();
-  size_ = TSize{face_.Width + shadow, face_.Height + shadow};
-  SetWindowPos(handle_, nullptr, 0, 0, size_.Width, size_.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const TSize window = WindowSize();
+  SetWindowPos(handle_, nullptr, 0, 0, window.Width, window.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form_.ApplyRegion(handle_, face_);
 }
 
 void TSkPopupWindow::Place(int x, int y, const TRect& itemRect, bool fromBar, bool fromPopup) {
   const RECT work = WorkAreaAt(POINT{x, y}, true);
   // The face lines up with the item; the shadow band must fit as well.
-  const int width = size_.Width, height = size_.Height;
+  const TSize window = WindowSize();
+  const int width = window.Width, height = window.Height;
   const int faceWidth = face_.Width, faceHeight = face_.Height;
   int left = x;
   int top = y;

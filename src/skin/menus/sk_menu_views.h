@@ -189,6 +189,8 @@ class TSkPopupWindow {
   void Paint(HDC dc);
 
  private:
+  // The face and the shadow band right of and below it.
+  TSize WindowSize() const { return TSize{face_.Width + form_.ShadowSize(), face_.Height + form_.ShadowSize()}; }
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
   TSkItem* item_;
@@ -196,7 +198,6 @@ class TSkPopupWindow {
   HWND handle_ = nullptr;
   std::unique_ptr<TSkPopupView> view_;
   TSize face_{0, 0};
-  TSize size_{0, 0};
 };
 
 // Shared metrics: the platform's menu font and menu item height.

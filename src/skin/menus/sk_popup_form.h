@@ -25,19 +25,16 @@ class TSkPopupForm {
   // animation when `animate` (only some levels of a menu animate).
   TSkPopupForm(TSkItem* item, bool animate);
 
-  const TSkBlending& Blending() const { return blending_; }
   // The shadow band's width (0 when off).
   int ShadowSize() const { return shadow_; }
-  // Whether the pop-up opens with its animation.
-  bool Animates() const { return animates_; }
   // Whether the animation has played.
   bool Animated() const { return animated_; }
   // Whether the face is mixed with the screen behind it.
   bool Composed() const { return blending_.Enabled() || shadow_ > 0; }
   // The frame's widths around the item area.
   TRect FrameMargins() const;
-  // The picture of what the screen shows under the window (nullptr before
-  // ShowAt).
+  // The picture of what the screen showed under the window (nullptr before
+  // BeforeShow, or when nothing needs it).
   const TskBitmap* Background() const { return background_.get(); }
 
   using TDrawItems = std::function<void(TCanvas&)>;
