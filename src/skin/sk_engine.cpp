@@ -1,5 +1,8 @@
 #include "skin/sk_engine.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/ansi.h"
@@ -21,6 +24,20 @@ bool CanLoadPnStream(TStream& stream) {
 }
 
 bool SameKindName(const std::string& a, const std::string& b) { return AsciiUpperCase(a) == AsciiUpperCase(b); }
+
+// Size and CRC-32 of a list item's stored bytes (0 for none).
+uint64_t StampOf(TMemoryStream& data) {
+  const int64_t size = data.Size();
+  if (size <= 0) return 0;
+  uLong crc = crc32(0, nullptr, 0);
+  const auto* bytes = static_cast<const Bytef*>(data.Memory());
+  for (int64_t done = 0; done < size;) {
+    const auto piece = static_cast<uInt>(std::min<int64_t>(size - done, 1 << 30));
+    crc = crc32(crc, bytes + done, piece);
+    done += piece;
+  }
+  return (static_cast<uint64_t>(size) << 32) ^ crc;
+}
 
 }  // namespace
 
@@ -101,7 +118,12 @@ TSkThemeList::TSkThemeList(TComponent* owner)
   RegisterThemeKinds();
 }
 
-TSkThemeList::~TSkThemeList() = default;
+TSkThemeList::~TSkThemeList() {
+  // Before the items go: a driver that answers by selecting another theme
+  // must find the list gone, not half destroyed.
+  const std::vector<TSkStyleDriver*> drivers = drivers_;
+  for (TSkStyleDriver* driver : drivers) driver->ForgetList(this);
+}
 
 TSkThemeStream* TSkThemeList::AddStoredTheme(std::span<const uint8_t> value) {
   TSkThemeStream* item = themes_->Add();
@@ -135,7 +157,21 @@ TSkStyleDriver::TSkStyleDriver(TComponent* owner) : TComponent(owner) {
 }
 
 TSkStyleDriver::~TSkStyleDriver() {
+  if (themeList_ != nullptr) std::erase(themeList_->drivers_, this);
+  if (pendingThemeList_ != nullptr) std::erase(pendingThemeList_->drivers_, this);
   if (ThemeManagerExists()) ThemeManager().UnregisterClient(this);
+}
+
+void TSkStyleDriver::Follow(TSkThemeList* list) {
+  if (list == nullptr) return;
+  auto& drivers = list->drivers_;
+  if (std::find(drivers.begin(), drivers.end(), this) == drivers.end()) drivers.push_back(this);
+}
+
+void TSkStyleDriver::Unfollow(TSkThemeList* list) {
+  // Still referred to by the other field: it stays followed.
+  if (list == nullptr || list == themeList_ || list == pendingThemeList_) return;
+  std::erase(list->drivers_, this);
 }
 
 void TSkStyleDriver::SetThemeList(TSkThemeList* list) {
@@ -143,33 +179,57 @@ void TSkStyleDriver::SetThemeList(TSkThemeList* list) {
     // The properties that follow in the stored order (ThemeIndex) must not
     // see the list yet; Loaded selects the stored theme once everything is
     // read.
-    pendingThemeList_ = list;
+    TSkThemeList* previous = std::exchange(pendingThemeList_, list);
+    Unfollow(previous);
+    Follow(list);
     themeListPending_ = true;
     return;
   }
-  themeList_ = list;
+  TSkThemeList* previous = std::exchange(themeList_, list);
+  Unfollow(previous);
+  Follow(list);
   if (list == nullptr) SetThemeIndex(-1);
 }
 
 void TSkStyleDriver::Loaded() {
   TComponent::Loaded();
   if (themeListPending_) {
-    themeList_ = pendingThemeList_;
+    TSkThemeList* previous = std::exchange(themeList_, pendingThemeList_);
     pendingThemeList_ = nullptr;
     themeListPending_ = false;
+    Unfollow(previous);
   }
-  if (themeList_ != nullptr && themeIndex_ >= 0) SetThemeIndex(themeIndex_);
+  if (themeList_ != nullptr && themeIndex_ >= 0) {
+    // The stored theme may be current already, chosen by another window of
+    // the same layout: that window keeps its skin untouched.
+    SelectFromList(themeIndex_, true);
+  } else if (deltaHue_ != 0 || deltaBrightness_ != 0) {
+    // Read while loading, the deltas were only stored; they apply to the
+    // theme that is current now.
+    SetThemeHueAndBrightness(deltaHue_, deltaBrightness_);
+  }
+}
+
+void TSkStyleDriver::ForgetList(TSkThemeList* list) {
+  if (list == pendingThemeList_) pendingThemeList_ = nullptr;
+  std::erase(list->drivers_, this);
+  if (list != themeList_) return;
+  // Forgotten before anything can call back: whoever answers the removal
+  // of the theme (a handler, a client making another theme current) must
+  // not reach the list being destroyed.
+  themeList_ = nullptr;
+  ThemeManager().ClearCurrentTheme();
+  SetThemeIndex(-1);
 }
 
 void TSkStyleDriver::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != opRemove || component == nullptr) return;
-  if (component == pendingThemeList_) pendingThemeList_ = nullptr;
-  if (component != themeList_) return;
-  // The list's own parts are already gone: nothing below reads it.
-  ThemeManager().ClearCurrentTheme();
-  SetThemeIndex(-1);
-  themeList_ = nullptr;
+  // A list the driver follows has told it already when it was destroyed;
+  // one merely taken out of the owner (not destroyed) is let go here.
+  if (component == pendingThemeList_ || component == themeList_) {
+    ForgetList(static_cast<TSkThemeList*>(component));
+  }
 }
 
 void TSkStyleDriver::MakeCurrent(std::unique_ptr<TskTheme> theme) {
@@ -180,16 +240,34 @@ void TSkStyleDriver::MakeCurrent(std::unique_ptr<TskTheme> theme) {
   if (deltaBrightness_ != 0) SetThemeBrightness(deltaBrightness_);
 }
 
-void TSkStyleDriver::SetThemeIndex(int32_t value) {
+void TSkStyleDriver::SetThemeIndex(int32_t value) { SelectFromList(value, false); }
+
+void TSkStyleDriver::SelectFromList(int32_t value, bool keepSameTheme) {
   themeIndex_ = value;
+  // While loading the list is not there yet; the stored index is selected
+  // at the end of loading. Clearing the current theme now would take it
+  // from every window that shows it.
+  if (IsLoading()) return;
   if (value >= 0 && themeList_ != nullptr && themeList_->Themes().Count() > 0) {
     const int32_t last = themeList_->Themes().Count() - 1;
     if (themeIndex_ > last) themeIndex_ = last;
     const int32_t selected = themeIndex_;
-    std::unique_ptr<TskTheme> theme = themeList_->Themes().Items(selected)->LoadTheme();
+    TSkThemeStream* item = themeList_->Themes().Items(selected);
+    const uint64_t stamp = StampOf(item->Data());
+    TskTheme* current = ThemeManager().CurrentTheme();
+    if (keepSameTheme && current != nullptr && stamp != 0 && current->StoredStamp == stamp &&
+        current->DeltaHue() == deltaHue_ && current->DeltaBrightness() == deltaBrightness_) {
+      // The same stored theme is current already: it stays, and nothing is
+      // re-skinned.
+      themeFile_.clear();
+      themeBuilding_ = kNoThemeBuilding;
+      return;
+    }
+    std::unique_ptr<TskTheme> theme = item->LoadTheme();
     // An item no kind can load leaves the current theme and every property
     // as they were (the index keeps the requested value).
     if (theme == nullptr) return;
+    theme->StoredStamp = stamp;
     MakeCurrent(std::move(theme));
     // The notification that made the theme current looks the theme up by
     // name, which finds the first of several items of one name; the item
@@ -241,6 +319,9 @@ void TSkStyleDriver::SetThemeBuilding(const std::string& value) {
 void TSkStyleDriver::SetDeltaHue(int32_t value) {
   if (value == deltaHue_) return;
   deltaHue_ = value;
+  // While loading only stored: the theme current now may be another
+  // window's (see Loaded).
+  if (IsLoading()) return;
   if (deltaBrightness_ != 0) {
     SetThemeHueAndBrightness(value, deltaBrightness_);
   } else {
@@ -251,6 +332,7 @@ void TSkStyleDriver::SetDeltaHue(int32_t value) {
 void TSkStyleDriver::SetDeltaBrightness(int32_t value) {
   if (value == deltaBrightness_) return;
   deltaBrightness_ = value;
+  if (IsLoading()) return;
   if (deltaHue_ != 0) {
     SetThemeHueAndBrightness(deltaHue_, value);
   } else {

@@ -26,6 +26,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "forms/components.h"
 #include "runtime/streams.h"
@@ -70,6 +71,7 @@ void RegisterThemeKinds();
 // ---- the theme list ---------------------------------------------------------
 
 class TSkThemeList;
+class TSkStyleDriver;
 
 // One stored theme: its name and the bytes its kind's SaveToStream wrote.
 class TSkThemeStream : public TCollectionItem {
@@ -135,6 +137,10 @@ class TSkThemeList : public TComponent {
   void Loaded() override;
 
  private:
+  friend class TSkStyleDriver;
+  // The drivers that refer to this list, whoever owns them: each is told
+  // before the list's parts go.
+  std::vector<TSkStyleDriver*> drivers_;
   std::unique_ptr<TSkThemeCollection> themes_;
 };
 
@@ -181,9 +187,19 @@ class TSkStyleDriver : public TComponent, public TskThemeClient {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  friend class TSkThemeList;
+  // SetThemeIndex; with keepSameTheme a current theme made from the very
+  // same stored bytes with the driver's deltas stays instead of being made
+  // anew.
+  void SelectFromList(int32_t value, bool keepSameTheme);
   // Makes theme current and applies the driver's deltas to it.
   void MakeCurrent(std::unique_ptr<TskTheme> theme);
   void RaiseThemeChanged();
+  // Joins or leaves a list's drivers.
+  void Follow(TSkThemeList* list);
+  void Unfollow(TSkThemeList* list);
+  // The list is being destroyed.
+  void ForgetList(TSkThemeList* list);
 
   TSkThemeList* themeList_ = nullptr;
   TSkThemeList* pendingThemeList_ = nullptr;  // given while loading

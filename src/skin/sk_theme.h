@@ -191,6 +191,12 @@ class TskTheme : public TObject {
   std::string Name = "Default theme";
   // The file the theme came from; empty when it came from a stream.
   std::string FileName;
+  // The stored bytes it was made from, when a style driver made it from a
+  // theme list's item: their size and CRC-32 (0 otherwise). A driver asked
+  // for the same bytes with the same hue and brightness keeps this theme
+  // rather than make it anew, so that the windows already skinned with it
+  // see no change.
+  uint64_t StoredStamp = 0;
 
   int DeltaHue() const { return deltaHue_; }
   int DeltaBrightness() const { return deltaBrightness_; }
