@@ -1,6 +1,9 @@
 // The window-procedure replacement: a host filters the messages of its
 // owner window (the browser's dialogs open there) and of its control's
 // window (keys offered to the browser, a page's close request).
+#include <windows.h>
+#include <dlgs.h>
+
 #include <cwchar>
 #include <map>
 #include <vector>
@@ -165,7 +168,9 @@ LRESULT CALLBACK TEmbeddedWB::OwnerFilter(HWND window, UINT msg, WPARAM wParam, 
       GetClassNameW(activated, className, 80);
       if (std::wcscmp(className, L"#32770") == 0) {
         if (host->replaceCaption_) host->RebrandDialog(activated);
-        if (wb::pageSetupPending) {
+        // Only the page-setup dialog (the one with the margin fields) is
+        // filled and confirmed.
+        if (wb::pageSetupPending && GetDlgItem(activated, edt4) != nullptr) {
           wb::pageSetupPending = false;
           host->FillPageSetupDialog(activated);
         }

@@ -10,6 +10,7 @@
 #include "browser/embedded_wb_site.h"
 #include "browser/web_browser_ids.h"
 #include "runtime/ansi.h"
+#include "runtime/scope_exit.h"
 
 using wb::pageSetupPending;
 
@@ -101,7 +102,12 @@ void TEmbeddedWB::ExecDocumentCommand(int command, int option) {
 }
 
 void TEmbeddedWB::ApplyPageSetup(bool fill) {
-  if (fill) pageSetupPending = true;
+  // The request is for the page-setup dialog this command opens while it
+  // runs, and for no other: without a document no dialog opens, and a
+  // request left standing would fill and confirm the next dialog of any
+  // window (a print dialog, an error box) behind the reader's back.
+  pageSetupPending = fill;
+  const TScopeExit dropped([] { pageSetupPending = false; });
   ExecDocumentCommand(OLECMDID_PAGESETUP, OLECMDEXECOPT_DODEFAULT);
 }
 
