@@ -66,31 +66,13 @@ void LoadControlWord(uint16_t word) {
 // Saved when the library is loaded; restored when it is unloaded.
 const uint16_t savedControlWord = ReadControlWord();
 
-// OLE is initialised once for the thread that first hosts a browser (the
-// window thread) and uninitialised at unload when that same thread unloads.
-class TOleInitialisation {
- public:
-  ~TOleInitialisation() {
-    LoadControlWord(savedControlWord);
-    if (initialised_ && GetCurrentThreadId() == thread_) OleUninitialize();
-  }
-  void Ensure() {
-    if (initialised_) return;
-    const HRESULT hr = OleInitialize(nullptr);
-    // S_FALSE: already initialised on this thread; it still has to be
-    // balanced. RPC_E_CHANGED_MODE: a multithreaded apartment; nothing to
-    // balance and the browser will refuse to start.
-    if (SUCCEEDED(hr)) {
-      initialised_ = true;
-      thread_ = GetCurrentThreadId();
-    }
-  }
-
- private:
-  bool initialised_ = false;
-  DWORD thread_ = 0;
+// The floating-point control word the host had when the library was
+// loaded comes back when it is unloaded. (OLE is the caller's: ShowEbook
+// initialises it on its own thread for the length of the call.)
+struct TControlWordRestore {
+  ~TControlWordRestore() { LoadControlWord(savedControlWord); }
 };
-TOleInitialisation oleInitialisation;
+TControlWordRestore controlWordRestore;
 
 constexpr DWORD kFpuMaskAll = 0x133F;
 
@@ -167,7 +149,6 @@ const wchar_t* const TEmbeddedWB::kUserAgentKey =
 // ---- TEmbeddedWB -------------------------------------------------------------------
 
 TEmbeddedWB::TEmbeddedWB(TComponent* owner) : TWinControl(owner) {
-  oleInitialisation.Ensure();
   SetTabStop(true);
   SetfpExceptions(true);
   site_ = TComPtr<TWBSite>::Adopt(new TWBSite(this));

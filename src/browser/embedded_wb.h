@@ -8,8 +8,9 @@
 // interfaces, so everything below works the same with either.
 //
 // Everything runs on the window thread that created the host, in the
-// single-threaded apartment OLE was initialised with there (the first host
-// created on a thread initialises OLE for it).
+// single-threaded apartment OLE was initialised with there: the caller's to
+// set up (ShowEbook does, for the length of its call). On a thread without
+// it the platform's control cannot be made and the plain browser is used.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "forms/forms_internal.h"
 #include "runtime/ansi.h"
 
 HINSTANCE PlainBrowserModule() {
@@ -207,18 +208,14 @@ HRESULT TPlainBrowserObject::Activate(HWND parent, const RECT* position) {
   if (position != nullptr) where = *position;
   ReadHostFlags();
 
-  static const bool registered = [] {
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    cls.lpfnWndProc = &TPlainBrowserObject::WindowProcedure;
-    cls.hInstance = PlainBrowserModule();
-    cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    cls.hbrBackground = nullptr;
-    cls.lpszClassName = L"EbookPlainBrowser";
-    return RegisterClassExW(&cls) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  if (!registered) return E_FAIL;
+  // Registered with the framework's classes, so that it goes with them
+  // when the viewer ends.
+  try {
+    RegisterFrameworkClass(L"EbookPlainBrowser", CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
+                           &TPlainBrowserObject::WindowProcedure);
+  } catch (...) {
+    return E_FAIL;
+  }
   window_ = CreateWindowExW(0, L"EbookPlainBrowser", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPSIBLINGS,
                             where.left, where.top, where.right - where.left, where.bottom - where.top, parent, nullptr,
                             PlainBrowserModule(), static_cast<IWebBrowser2*>(this));

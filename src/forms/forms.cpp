@@ -7,6 +7,7 @@
 
 #include "forms/forms_internal.h"
 #include "runtime/ansi.h"
+#include "runtime/scope_exit.h"
 
 namespace {
 
@@ -25,9 +26,12 @@ LRESULT CALLBACK UtilityWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
 class TFrameworkWindows {
  public:
   TFrameworkWindows() = default;
+  // The units whose handlers are registered may be gone by now (static
+  // objects end in the reverse order of their making): only the
+  // framework's own window and classes are released here.
   ~TFrameworkWindows() {
-    if (utility_ != nullptr) DestroyWindow(utility_);
-    for (const std::wstring& name : classes_) UnregisterClassW(name.c_str(), ModuleInstance());
+    releaseHandlers_.clear();
+    Release();
   }
   TFrameworkWindows(const TFrameworkWindows&) = delete;
   TFrameworkWindows& operator=(const TFrameworkWindows&) = delete;
@@ -55,6 +59,29 @@ class TFrameworkWindows {
     if (SetTimer(window, id, interval, nullptr) == 0) throw EOutOfResources("Not enough timers available");
     timers_[id] = TTimerEntry{sender, std::move(tick)};
     return id;
+  }
+
+  void AddReleaseHandler(std::function<void()> release) { releaseHandlers_.push_back(std::move(release)); }
+
+  void Release() {
+    // A handler may make nothing new, but one may register again while the
+    // others run: the list is taken first.
+    std::vector<std::function<void()>> handlers = std::move(releaseHandlers_);
+    releaseHandlers_.clear();
+    for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
+      try {
+        (*it)();
+      } catch (...) {
+        // Releasing goes on whatever one unit does.
+      }
+    }
+    timers_.clear();
+    if (utility_ != nullptr) {
+      DestroyWindow(utility_);
+      utility_ = nullptr;
+    }
+    for (const std::wstring& name : classes_) UnregisterClassW(name.c_str(), ModuleInstance());
+    classes_.clear();
   }
 
   void StopTimer(UINT_PTR id) {
@@ -92,6 +119,7 @@ class TFrameworkWindows {
   }
 
   std::vector<std::wstring> classes_;
+  std::vector<std::function<void()>> releaseHandlers_;
   HWND utility_ = nullptr;
   std::map<UINT_PTR, TTimerEntry> timers_;
   UINT_PTR nextTimer_ = 1;
@@ -179,6 +207,10 @@ HINSTANCE ModuleInstance() {
 void RegisterFrameworkClass(const std::wstring& name, UINT style, WNDPROC procedure) {
   frameworkWindows.Register(name, style, procedure);
 }
+
+void AddReleaseHandler(std::function<void()> release) { frameworkWindows.AddReleaseHandler(std::move(release)); }
+
+void ReleaseFrameworkResources() { frameworkWindows.Release(); }
 
 UINT_PTR StartUtilityTimer(TObject* sender, unsigned interval, std::function<void()> tick) {
   return frameworkWindows.StartTimer(sender, interval, std::move(tick));
@@ -474,6 +506,12 @@ bool TApplication::ProcessMessage(MSG& message) {
     quitCode_ = message.wParam;
     return true;
   }
+  // The whole handling of one message counts as a handler of the
+  // framework, whoever's window procedure or key handling runs in it: a
+  // form released meanwhile (a menu's loop dispatched its close, say) is
+  // destroyed once everything that may still use it has returned.
+  EnterDispatch();
+  const TScopeExit leave([] { LeaveDispatch(); });
   bool handled = false;
   try {
     if (OnMessage) OnMessage(message, handled);

@@ -365,6 +365,11 @@ void TForm1::CreateStatusBar() {
   }
 }
 
+void TForm1::CreateParams(TCreateParams& params) {
+  TForm::CreateParams(params);
+  params.ExStyle |= WS_EX_APPWINDOW;
+}
+
 void TForm1::Notification(TComponent* component, TOperation operation) {
   TForm::Notification(component, operation);
   if (operation != opRemove) return;

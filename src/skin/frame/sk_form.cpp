@@ -45,6 +45,10 @@ LRESULT ZoneHitTestValue(int zone, bool moveable, bool sizeable, bool maximized)
   }
 }
 
+bool HasTaskbarButton(HWND window) {
+  return GetWindow(window, GW_OWNER) == nullptr || (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0;
+}
+
 uint8_t WindowKindOf(TSkBorderStyle style) {
   switch (style) {
     case kbsStandard: return wkStandard;
@@ -152,8 +156,8 @@ void TSkDefaultForm::Loaded() {
     dragging_.DragMode = fullDrag ? kfdmFullDrag : kfdmBorder;
   }
   HWND window = form_->Handle();
-  // The taskbar button of a window without owner offers the system menu.
-  if (GetWindow(window, GW_OWNER) == nullptr) {
+  // The taskbar button of a window offers the system menu.
+  if (HasTaskbarButton(window)) {
     SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_SYSMENU);
   }
   const TRect bounds = form_->BoundsRect();
@@ -517,6 +521,10 @@ void TSkDefaultForm::ReapplyFrame() {
     const TRect bounds = form_->BoundsRect();
     SetFormBounds(TRect{bounds.Left, bounds.Top, bounds.Right + dw, bounds.Bottom + dh});
   }
+  // The region follows the frame even when the window's size stayed (the
+  // same margins, a maximized window): the resize above updates it only
+  // when the size changed.
+  UpdateRegion();
   RedrawWindow(handle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 

@@ -81,6 +81,10 @@ constexpr size_t kSkTrayTipLength = 63;
 
 // The platform hit-test value of a zone.
 LRESULT ZoneHitTestValue(int zone, bool moveable, bool sizeable, bool maximized);
+// Whether a top-level window has a taskbar button of its own: one without
+// an owner, or one given the application-window style. Such a window is
+// minimized by the platform (to its button), the others by the frame.
+bool HasTaskbarButton(HWND window);
 // The theme's window kind of a border style.
 uint8_t WindowKindOf(TSkBorderStyle style);
 // The caption buttons handed to the theme for a style, icons and state.
@@ -288,6 +292,10 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   static LRESULT CALLBACK TrayWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   void HandleNcCalcSize(TMessage& message);
   void HandleSysCommand(TMessage& message);
+  // Records a left press (screen point, when it happened) and tells
+  // whether it is the second of a double click: the same zone as the
+  // previous press, within the platform's double-click time and distance.
+  bool SecondPress(TPoint screen, DWORD time);
   void FrameMouseDown(TPoint screen, bool doubleClick);
   void FrameMouseMove(TPoint screen);
   void FrameMouseUp(TPoint screen, bool right, bool doubleClick);
@@ -355,6 +363,13 @@ class TSkDefaultForm : public TSkHook, public TskThemeClient {
   bool applyingPending_ = false;
   TRect normalBounds_;
   bool captionActive_ = false;
+  struct TPress {
+    bool Valid = false;
+    TPoint Point;
+    DWORD Time = 0;
+    int Zone = kfzNothingHot;
+  };
+  TPress lastPress_;  // the last left press on the frame
   int hotZone_ = kfzNothingHot;
   int pressedZone_ = kfzNothingHot;
   bool dragActive_ = false;

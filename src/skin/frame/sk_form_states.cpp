@@ -9,6 +9,7 @@
 #include "skin/controls/sk_controls.h"
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/frame/sk_form.h"
+#include "skin/menus/sk_menu_views.h"
 
 namespace {
 
@@ -55,12 +56,25 @@ void TSkDefaultForm::BeforeMessage(TMessage& message) {
       // The platform minimized the window behind the frame's back.
       if (!captionActive_ && HIWORD(message.WParam) != 0 && state_ != kwsMinimized) MinimizeForm();
       return;
-    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: {
       if (!captionActive_ && GetActiveWindow() != form_->Handle()) SetActiveWindow(form_->Handle());
-      FrameMouseDown(PointOf(message.LParam), false);
+      const TPoint point = PointOf(message.LParam);
+      DWORD time = static_cast<DWORD>(GetMessageTime());
+      const bool handedOn = SkRedeliveredPress(form_->Handle(), message.Msg, message.LParam, time);
+      // The platform tells a double click only from two presses it saw
+      // itself; the press that closed a menu (the first press opened the
+      // system menu) is handed on as a plain press, and is told here.
+      if (SecondPress(point, time) && handedOn) {
+        FrameMouseDown(point, true);
+        FrameMouseUp(point, false, true);
+      } else {
+        FrameMouseDown(point, false);
+      }
       SetHandled(true);
       return;
+    }
     case WM_NCLBUTTONDBLCLK:
+      lastPress_.Valid = false;
       FrameMouseDown(PointOf(message.LParam), true);
       FrameMouseUp(PointOf(message.LParam), false, true);
       SetHandled(true);
@@ -273,13 +287,31 @@ void TSkDefaultForm::HandleSysCommand(TMessage& message) {
   } else if (command == SC_MINIMIZE) {
     if (state_ != kwsMinimized) MinimizeForm();
   } else if (command == SC_MAXIMIZE) {
-    // The platform's maximized state would fight the frame's own.
-    MaximizeForm();
+    // The platform's maximized state would fight the frame's own. A
+    // maximized window stays so (the command is not a toggle: the shell's
+    // maximize key sends it again).
+    if (state_ != kwsMaximized) MaximizeForm();
     SetHandled(true);
   }
 }
 
 // ---- frame mouse ---------------------------------------------------------------------
+
+bool TSkDefaultForm::SecondPress(TPoint screen, DWORD time) {
+  const TPoint p = ToWindow(screen);
+  const int zone = ZoneAt(p.X, p.Y);
+  const TPress previous = lastPress_;
+  lastPress_ = TPress{true, screen, time, zone};
+  if (!previous.Valid || previous.Zone != zone) return false;
+  if (time - previous.Time > GetDoubleClickTime()) return false;
+  if (std::abs(screen.X - previous.Point.X) > GetSystemMetrics(SM_CXDOUBLECLK) / 2 ||
+      std::abs(screen.Y - previous.Point.Y) > GetSystemMetrics(SM_CYDOUBLECLK) / 2) {
+    return false;
+  }
+  // A third press starts over.
+  lastPress_.Valid = false;
+  return true;
+}
 
 void TSkDefaultForm::FrameMouseDown(TPoint screen, bool doubleClick) {
   const TPoint p = ToWindow(screen);
@@ -496,7 +528,7 @@ void TSkDefaultForm::MinimizeForm() {
   HWND handle = form_->Handle();
   if (minimizeApplication_ && Application->Handle() != nullptr) {
     ShowWindow(Application->Handle(), SW_MINIMIZE);
-  } else if (GetWindow(handle, GW_OWNER) == nullptr) {
+  } else if (HasTaskbarButton(handle)) {
     PostMessageW(handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   } else {
     SetFormBounds(MinimizedRect());
@@ -642,13 +674,17 @@ void TSkDefaultForm::ApplyPendingState(WPARAM code) {
     pendingState_ = kwsNormal;
   });
   // The window waited below the screen; the state starts from its normal
-  // bounds.
+  // bounds. The tray hides the window first, so that it never shows on
+  // the screen below, and then gives it the bounds to come back to.
   if (code != 4) SetFormBounds(normalBounds_);
   switch (code) {
     case 1: MaximizeForm(); break;
     case 2: MinimizeForm(); break;
     case 3: RollupForm(); break;
-    case 4: MinimizeToTray(); break;
+    case 4:
+      MinimizeToTray();
+      SetFormBounds(normalBounds_);  // also where the tray was refused
+      break;
     default: break;
   }
 }

@@ -6,6 +6,7 @@
 
 #include "forms/forms.h"
 #include "forms/forms_internal.h"
+#include "runtime/scope_exit.h"
 
 namespace {
 
@@ -86,6 +87,11 @@ LRESULT CALLBACK TControlHook::HookProcedure(HWND window, UINT msg, WPARAM wPara
 }
 
 LRESULT TControlHook::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A client may run a modal loop (a menu, an animation) in which the
+  // window's form is closed and released: the form, and this hook with it,
+  // are destroyed only once this message is done with them.
+  EnterDispatch();
+  const TScopeExit leave([] { LeaveDispatch(); });
   HWND window = window_;
   const WNDPROC previous = previous_;
   TMessage message{msg, wParam, lParam, 0};
@@ -137,15 +143,29 @@ LRESULT TControlHook::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- THookList ---------------------------------------------------------------
 
-THookList::THookList() {
-  RegisterFrameworkClass(L"EbookSkHookList", 0, &THookList::ListProcedure);
-  window_ = CreateWindowExW(0, L"EbookSkHookList", L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            ModuleInstance(), nullptr);
-}
+THookList::THookList() = default;
 
 THookList::~THookList() {
   hooks_.clear();
   if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+}
+
+HWND THookList::Window() {
+  if (window_ == nullptr) {
+    RegisterFrameworkClass(L"EbookSkHookList", 0, &THookList::ListProcedure);
+    window_ = CreateWindowExW(0, L"EbookSkHookList", L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              ModuleInstance(), nullptr);
+    if (window_ != nullptr) AddReleaseHandler([this] { Release(); });
+  }
+  return window_;
+}
+
+void THookList::Release() {
+  if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+  window_ = nullptr;
+  // The requests its window still had queued are gone with it: hooks left
+  // without clients are freed now. A hook whose window lives on stays.
+  std::erase_if(hooks_, [](const auto& hook) { return hook->Clients().empty(); });
 }
 
 THookList& HookList() {

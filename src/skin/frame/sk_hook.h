@@ -87,12 +87,15 @@ class THookList {
   TControlHook* Find(const TWinControl* control) const;
   bool Contains(const TControlHook* hook) const;
   int Count() const { return static_cast<int>(hooks_.size()); }
-  HWND Window() const { return window_; }
+  // The hidden window the posted requests go to, made on first use.
+  HWND Window();
   // Frees the hook when it has no clients (the handler of 45279).
   void FreeIfUnused(TControlHook* hook);
 
  private:
   static LRESULT CALLBACK ListProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  // Destroys the window (see ReleaseFrameworkResources).
+  void Release();
 
   std::vector<std::unique_ptr<TControlHook>> hooks_;
   HWND window_ = nullptr;

@@ -1,8 +1,11 @@
 #include "skin/menus/sk_menu_views.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "forms/forms.h"
+#include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
@@ -22,6 +25,71 @@ constexpr int kSeparatorHeight = 15;
 int captureCount = 0;
 HWND captureWindow = nullptr;
 TSkItemView* innermost = nullptr;
+
+// The window the open menus belong to, as the outermost loop found it. The
+// menus end when it goes away, is hidden (closed or released), moves or
+// changes its size: they would otherwise stay on the screen over nothing,
+// or away from the window they were opened for, holding the mouse.
+struct TOwnerWatch {
+  HWND Window = nullptr;
+  bool Visible = false;
+  RECT Bounds{};
+};
+TOwnerWatch ownerWatch;
+
+bool OwnerChanged() {
+  HWND owner = ownerWatch.Window;
+  if (owner == nullptr) return false;
+  if (!IsWindow(owner)) return true;
+  if (ownerWatch.Visible && !IsWindowVisible(owner)) return true;
+  RECT now{};
+  GetWindowRect(owner, &now);
+  return !EqualRect(&now, &ownerWatch.Bounds);
+}
+
+// The press that closed the menus, as it was handed on (see RedeliverPress).
+struct TRedeliveredPress {
+  HWND Window = nullptr;
+  UINT Message = 0;
+  LPARAM LParam = 0;
+  DWORD Time = 0;
+};
+TRedeliveredPress redelivered;
+
+// A press outside every menu ends them; it then goes on to the window under
+// the pointer, as it would have without the menus: while they held the
+// mouse it was addressed to their own window. Only windows of this process
+// are given it; a real press activates the window it lands on unless that
+// window declines.
+void RedeliverPress(const MSG& press, POINT screen) {
+  HWND target = WindowFromPoint(screen);
+  if (target == nullptr) return;
+  DWORD process = 0;
+  GetWindowThreadProcessId(target, &process);
+  if (process != GetCurrentProcessId()) return;
+  wchar_t className[32] = {};
+  GetClassNameW(target, className, static_cast<int>(std::size(className)));
+  if (std::wstring_view(className) == L"TSkPopupWindow") return;  // a closing pop-up's shadow band
+  const LRESULT hit = SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+  if (hit == HTNOWHERE || hit == HTERROR || hit == HTTRANSPARENT) return;
+  HWND root = GetAncestor(target, GA_ROOT);
+  const LRESULT activate = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
+                                        MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(press.message)));
+  if ((activate == MA_ACTIVATE || activate == MA_ACTIVATEANDEAT) && GetActiveWindow() != root) SetActiveWindow(root);
+  if (activate == MA_ACTIVATEANDEAT || activate == MA_NOACTIVATEANDEAT) return;
+  const bool left = press.message == WM_LBUTTONDOWN;
+  MSG out{};
+  if (hit == HTCLIENT) {
+    POINT client = screen;
+    ScreenToClient(target, &client);
+    out = MSG{target, press.message, press.wParam, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y))};
+  } else {
+    out = MSG{target, static_cast<UINT>(left ? WM_NCLBUTTONDOWN : WM_NCRBUTTONDOWN), static_cast<WPARAM>(hit),
+              MAKELPARAM(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y))};
+  }
+  redelivered = TRedeliveredPress{out.hwnd, out.message, out.lParam, press.time};
+  PostMessageW(out.hwnd, out.message, out.wParam, out.lParam);
+}
 
 POINT ScreenPointOf(const MSG& message) {
   POINT point{static_cast<short>(LOWORD(message.lParam)), static_cast<short>(HIWORD(message.lParam))};
@@ -51,6 +119,13 @@ std::wstring StripAccelerator(const std::wstring& caption) {
 
 }  // namespace
 
+bool SkRedeliveredPress(HWND window, UINT msg, LPARAM lParam, DWORD& time) {
+  if (redelivered.Window != window || redelivered.Message != msg || redelivered.LParam != lParam) return false;
+  time = redelivered.Time;
+  redelivered = TRedeliveredPress{};
+  return true;
+}
+
 TFont& MenuFont() {
   static TFont font;
   static const bool initialised = [] {
@@ -79,6 +154,13 @@ TSkItemView::~TSkItemView() {
 }
 
 TSkItemView* TSkItemView::Innermost() { return innermost; }
+
+HWND TSkItemView::MenusOwner() const {
+  const TSkItemView* outer = this;
+  while (outer->parentView_ != nullptr) outer = outer->parentView_;
+  if (outer->horizontal_) return outer->Window() != nullptr ? GetAncestor(outer->Window(), GA_ROOT) : nullptr;
+  return outer->item_->Root()->OwnerWindow;
+}
 
 bool TSkItemView::IsScrolledView() const { return !horizontal_ && item_->Scrolled() && item_->ScrollCount() > 0; }
 
@@ -390,10 +472,16 @@ bool TSkItemView::HandleButton(const MSG& message, bool release, bool& remove) {
     }
   }
   if (PointOnSelectedOfChain(screen) || PointInChainWindows(screen)) return true;
-  // Outside every menu: all menus close and the press stays queued for the
-  // window it was meant for.
+  // Outside every menu: all menus close. A press the capture brought to the
+  // menus' window goes on to the window under the pointer; one addressed to
+  // a window of its own stays queued for it.
   remove = false;
   LeaveAllLoops();
+  if (!release && message.hwnd == captureWindow) {
+    MSG taken{};
+    PeekMessageW(&taken, message.hwnd, message.message, message.message, PM_REMOVE);
+    RedeliverPress(message, screen);
+  }
   return false;
 }
 
@@ -499,6 +587,11 @@ void TSkItemView::Track() {
   if (captureCount == 0) {
     captureWindow = Window();
     SetCapture(captureWindow);
+    ownerWatch = TOwnerWatch{MenusOwner()};
+    if (ownerWatch.Window != nullptr) {
+      ownerWatch.Visible = IsWindowVisible(ownerWatch.Window) != FALSE;
+      GetWindowRect(ownerWatch.Window, &ownerWatch.Bounds);
+    }
   }
   ++captureCount;
   const TScopeExit leave([this, timer] {
@@ -510,12 +603,17 @@ void TSkItemView::Track() {
     if (--captureCount == 0) {
       if (GetCapture() == captureWindow) ReleaseCapture();
       captureWindow = nullptr;
+      ownerWatch = TOwnerWatch{};
     }
   });
 
   POINT restPoint = cursor;
   bool found = true;
   while (inLoop_ && GetCapture() == captureWindow && captureWindow != nullptr) {
+    if (OwnerChanged()) {
+      LeaveAllLoops();
+      break;
+    }
     if (!found) WaitMessage();
     MSG message{};
     found = PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
@@ -525,7 +623,11 @@ void TSkItemView::Track() {
       LeaveAllLoops();
       break;
     }
-    if (msg == WM_WINDOWPOSCHANGING) {
+    // The window the menus belong to is being released (closed while it
+    // was hidden, in the notification area): the menus end first, and the
+    // release waits in the queue until they have.
+    if (msg == CM_RELEASE && ownerWatch.Window != nullptr &&
+        (message.hwnd == ownerWatch.Window || GetAncestor(message.hwnd, GA_ROOT) == ownerWatch.Window)) {
       LeaveAllLoops();
       break;
     }
@@ -539,11 +641,9 @@ void TSkItemView::Track() {
         continue;
       }
       rest_ += kRestStep;
-      // Resting on a pop-up's entry opens its submenu; the bar opens only
-      // by a press or a key.
-      if (rest_ == kRestOpen && !horizontal_ && Covers(now)) {
-        PostMessageW(Window(), kSkOpenSubmenuMessage, 0, 0);
-      }
+      // Resting on an entry opens its submenu: a pop-up's, and the bar's
+      // after Escape closed the menu below it.
+      if (rest_ == kRestOpen && Covers(now)) PostMessageW(Window(), kSkOpenSubmenuMessage, 0, 0);
       continue;
     }
     if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
@@ -588,6 +688,8 @@ void TSkItemView::Track() {
     }
     if (msg == kSkOpenSubmenuMessage) {
       OpenSelected();
+      // The rest that may open a submenu again starts once it has closed.
+      rest_ = 0;
       continue;
     }
     TranslateMessage(&message);
@@ -757,19 +859,10 @@ bool TSkPopupView::Covers(POINT screen) const {
 // ---- pop-up window ---------------------------------------------------------
 
 TSkPopupWindow::TSkPopupWindow(TSkItem* item, bool animate) : item_(item), form_(item, animate) {
-  static const ATOM windowClass = [] {
-    WNDCLASSW wc{};
-    wc.style = CS_DBLCLKS | CS_SAVEBITS;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.lpszClassName = L"TSkPopupWindow";
-    return RegisterClassW(&wc);
-  }();
-  (void)windowClass;
+  RegisterFrameworkClass(L"TSkPopupWindow", CS_DBLCLKS | CS_SAVEBITS, WindowProc);
   view_ = std::make_unique<TSkPopupView>(item, this);
   handle_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TSkPopupWindow", L"", WS_POPUP, 0, 0, 10, 10,
-                            item->OwnerWindow, nullptr, GetModuleHandleW(nullptr), this);
+                            item->OwnerWindow, nullptr, ModuleInstance(), this);
 }
 
 TSkPopupWindow::~TSkPopupWindow() {

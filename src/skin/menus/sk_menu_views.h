@@ -80,6 +80,9 @@ class TSkItemView {
 
   // The innermost view whose loop runs, if any.
   static TSkItemView* Innermost();
+  // The top-level window the menus of this chain belong to: the bar's
+  // form, or the window a pop-up menu was opened for (nullptr for none).
+  HWND MenusOwner() const;
 
  protected:
   virtual void ApplyContentSize(TSize size) = 0;
@@ -199,6 +202,12 @@ class TSkPopupWindow {
   std::unique_ptr<TSkPopupView> view_;
   TSize face_{0, 0};
 };
+
+// Whether a press message is the copy of the press that closed the menus,
+// handed on to the window under the pointer; time is then when the press
+// happened (the copy's own message time is when it was handed on). The
+// frame uses it to tell a double click on its system-menu icon.
+bool SkRedeliveredPress(HWND window, UINT msg, LPARAM lParam, DWORD& time);
 
 // Shared metrics: the platform's menu font and menu item height.
 TFont& MenuFont();

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "forms/forms.h"
+#include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
 #include "skin/core/sk_gdi_guards.h"
 #include "skin/core/sk_utils.h"
@@ -34,18 +35,24 @@ LRESULT CALLBACK ClickHandlerProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
   return 0;
 }
 
+// Made on first use; destroyed with the framework's other process-wide
+// windows (a click still queued for it then is dropped with it).
+HWND clickHandler = nullptr;
+
 HWND ClickHandlerWindow() {
-  static HWND window = [] {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ClickHandlerProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"TSkMenuClickHandler";
-    RegisterClassW(&windowClass);
+  if (clickHandler == nullptr) {
+    RegisterFrameworkClass(L"TSkMenuClickHandler", 0, ClickHandlerProc);
     // Far off the screen and of no size: it exists to receive posted clicks.
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 10000, 10000, 0, 0, nullptr, nullptr,
-                           windowClass.hInstance, nullptr);
-  }();
-  return window;
+    clickHandler = CreateWindowExW(0, L"TSkMenuClickHandler", L"", WS_POPUP, 10000, 10000, 0, 0, nullptr, nullptr,
+                                   ModuleInstance(), nullptr);
+    if (clickHandler != nullptr) {
+      AddReleaseHandler([] {
+        if (clickHandler != nullptr) DestroyWindow(clickHandler);
+        clickHandler = nullptr;
+      });
+    }
+  }
+  return clickHandler;
 }
 
 TSkPopupMenu* currentPopupMenu = nullptr;
