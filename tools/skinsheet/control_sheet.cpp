@@ -224,15 +224,27 @@ std::vector<TControlShot> ControlShots() {
   ReleaseCapture();
   row->SetVisible(false);
 
-  // The status bar with its two panels.
+  // The status bar with its two panels, each showing its text through a
+  // white transparent label as the viewer's status line does.
   auto* bar = CreateComponent<TSkStatusBar>(&form);
   bar->SetParent(&form);
   bar->SetAlign(alNone);
   bar->SetBounds(0, 0, 792, 22);
+  bar->SetBorderWidth(2);
   for (const wchar_t* text : {L"Chapter one - The beginning", L"3 pages found"}) {
+    auto* label = CreateComponent<TLabel>(&form);
+    label->SetParent(bar);
+    label->SetBounds(2, 2, 346, 16);
+    label->SetParentFont(false);
+    label->Font().SetName(L"Arial");
+    label->Font().SetHeight(-11);
+    label->Font().SetColor(clWhite);
+    label->SetTransparent(true);
+    label->SetAutoSize(false);
+    label->SetCaption(text);
     TSkStatusPanel* panel = bar->Panels().Add();
     panel->SetWidth(350);
-    panel->SetText(text);
+    panel->SetControl(label);
   }
   shots.push_back({L"status bar", Shoot(*bar)});
   bar->SetVisible(false);

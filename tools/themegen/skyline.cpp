@@ -24,6 +24,8 @@ const TRgba kDisabledInk = Rgb(178, 185, 196);
 const TRgba kLine = Rgb(196, 204, 216);
 const TRgba kSoftLine = Rgb(218, 224, 233);
 const TRgba kFace = Rgb(243, 245, 249);
+const TRgba kStatusTop = Rgb(38, 94, 182);
+const TRgba kStatusBottom = Rgb(29, 78, 158);
 const TRgba kWhite = Rgb(255, 255, 255);
 const TRgba kTrack = Rgb(238, 241, 245);
 const TRgba kHoverFill = Rgb(222, 232, 248);
@@ -537,7 +539,9 @@ std::string DescriptionText() {
 
   d.Section("Header").Image("Blue\\HEADER.bmp", 1, "Stretch", "0, 0, 0, 1");
   d.Section("Header.HeaderItem").Image("Blue\\HEADERITEM.bmp", 3, "Stretch", "2, 2, 2, 2").Key("TextColor", ink);
-  d.Section("Status").Image("Blue\\STATUS.bmp", 1, "Stretch", "0, 0, 1, 0").Key("TextColor", ink);
+  // The status line is a band of the accent colour with light text: the
+  // viewer's stored layout writes its status texts in white.
+  d.Section("Status").Image("Blue\\STATUS.bmp", 1, "Stretch", "0, 0, 1, 0").Key("TextColor", "255 255 255");
   d.Section("Status.Pane").Image("Blue\\STATUSPANE.bmp", 1, "Stretch", "0, 3, 4, 4");
   d.Section("Status.GripperPane").Key("BgType", "None");
   d.Section("Status.Gripper").Image("Blue\\STATUSGRIPPER.bmp", 1, "TrueSize", "");
@@ -662,15 +666,17 @@ void DrawImages(TmsuxThemeData& data) {
     }
   }
   {
+    // Dark enough, once the viewer brightens the theme by 10, for white
+    // text at a contrast of more than 5:1 over the whole band.
     TskBitmap& status = images.Add("Blue\\STATUS.bmp", 16, 22, 1);
-    FillRectOpaque(status, status.Bounds(), kFace);
-    FillRectOpaque(status, TRect{0, 0, 16, 1}, Rgb(213, 219, 228));
+    Draw(status, status.Bounds(), RoundRect(0, 0, 16, 22, 0), VerticalGradient(kStatusTop, kStatusBottom, 0, 22));
+    FillRectOpaque(status, TRect{0, 0, 16, 1}, kAccentPressed);
     TskBitmap& pane = images.Add("Blue\\STATUSPANE.bmp", 16, 22, 1);
-    FillRectOpaque(pane, TRect{14, 4, 15, 18}, Rgb(205, 212, 223));
+    FillRectOpaque(pane, TRect{14, 4, 15, 18}, Rgb(88, 136, 210));
     TskBitmap& gripper = images.Add("Blue\\STATUSGRIPPER.bmp", 12, 12, 1);
     for (int row = 0; row < 3; ++row) {
       for (int col = 2 - row; col < 3; ++col) {
-        Draw(gripper, gripper.Bounds(), Circle(2.5 + 3.5 * col, 2.5 + 3.5 * row, 1.0), Solid(Rgb(160, 170, 186)));
+        Draw(gripper, gripper.Bounds(), Circle(2.5 + 3.5 * col, 2.5 + 3.5 * row, 1.0), Solid(Rgb(160, 190, 235)));
       }
     }
   }
