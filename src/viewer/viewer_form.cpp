@@ -365,9 +365,16 @@ void TForm1::CreateStatusBar() {
   }
 }
 
+// A host's application window that the reader sees owns the viewer
+// windows: they stay above it, go with it when it is minimized, and its
+// taskbar button stands for them. An e-book host never shows its window,
+// and a window owned by a hidden one has no taskbar button and no entry in
+// the task switcher (under X11 it is even the transient of an unmapped
+// window): the viewer window is then a top-level window of its own, whose
+// button carries the book's title and icon.
 void TForm1::CreateParams(TCreateParams& params) {
   TForm::CreateParams(params);
-  params.ExStyle |= WS_EX_APPWINDOW;
+  if (params.WndParent != nullptr && !IsWindowVisible(params.WndParent)) params.WndParent = nullptr;
 }
 
 void TForm1::Notification(TComponent* component, TOperation operation) {

@@ -137,9 +137,8 @@ class TForm1 : public TForm {
   bool Searching() const { return searching_; }
 
  protected:
-  // Every viewer window has a button on the taskbar and an entry in the
-  // task switcher of its own, although it is owned by the host's (hidden)
-  // window: owned, it still minimizes with it and stays behind its dialogs.
+  // Owned by the host's window only while the reader can see that window
+  // (see viewer_form.cpp).
   void CreateParams(TCreateParams& params) override;
   void Notification(TComponent* component, TOperation operation) override;
 
