@@ -21,6 +21,15 @@
 
 namespace {
 
+// The browser host runs in the single-threaded apartment of the thread that
+// made it; the program sets that up, as ShowEbook does for its call.
+class TOleEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
+  void TearDown() override { OleUninitialize(); }
+};
+const auto* const oleEnvironment = ::testing::AddGlobalTestEnvironment(new TOleEnvironment);
+
 struct TPage {
   int Status = 200;
   std::string Body;
@@ -575,6 +584,42 @@ TEST_P(PageSetup, PendingFillReachesTheNextActivatedDialog) {
   PumpFor(300);
   EXPECT_FALSE(okClicked);
   DestroyWindow(second);
+}
+
+// Printing a window that shows no page: the page-setup request cannot be
+// applied and is dropped, and the print dialog that follows is the
+// reader's to confirm. A request standing all the same fills only the
+// page-setup dialog, never another one.
+TEST_F(BrowserHost, APageSetupRequestWithoutADocumentLeavesTheNextDialogToTheReader) {
+  TBrowserWindow w;
+  ASSERT_EQ(w.Browser->Document(), nullptr);
+  w.Browser->ApplyPageSetup(true);
+  EXPECT_FALSE(TEmbeddedWB::PageSetupPending()) << "dropped: no page-setup dialog opened";
+  auto openPlainDialog = [&] {
+    HWND dialog = CreateWindowExW(0, L"#32770", L"Print", WS_POPUP | WS_CAPTION, 40, 40, 200, 100, w.Form->Handle(),
+                                  nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&RecordingDialog));
+    CreateWindowExW(0, L"Button", L"OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 10, 10, 60, 20, dialog,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
+    SetActiveWindow(w.Form->Handle());
+    ShowWindow(dialog, SW_SHOW);
+    SetActiveWindow(dialog);
+    return dialog;
+  };
+  okClicked = false;
+  HWND print = openPlainDialog();
+  PumpFor(300);
+  EXPECT_FALSE(okClicked) << "the print dialog waits for the reader";
+  DestroyWindow(print);
+
+  TEmbeddedWB::SetPageSetupPending(true);
+  okClicked = false;
+  HWND other = openPlainDialog();
+  PumpFor(300);
+  EXPECT_FALSE(okClicked) << "a dialog without the margin fields is not filled";
+  EXPECT_TRUE(TEmbeddedWB::PageSetupPending());
+  DestroyWindow(other);
+  TEmbeddedWB::SetPageSetupPending(false);
 }
 
 bool HasPrinter() {

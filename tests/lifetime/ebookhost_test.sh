@@ -98,6 +98,28 @@ done
 [[ "$page" == *"Served from the e-book"* ]] || fail "the start page was not served (got: $page)"
 echo "first page served after $((SECONDS - started)) s"
 
+# A reader finds the open book in the taskbar and the task switcher: under
+# X11 its window is a normal top-level window (not one that skips the
+# taskbar, not the transient of the host's hidden window) with the book's
+# title and icon.
+if [ -n "${DISPLAY:-}" ] && command -v xwininfo >/dev/null && command -v xprop >/dev/null; then
+  xid=
+  for _ in $(seq 100); do
+    xid=$(xwininfo -root -tree 2>/dev/null | awk '/"Host Test Book"/ {print $1; exit}')
+    [ -n "$xid" ] && break
+    sleep 0.1
+  done
+  [ -n "$xid" ] || fail "no X window titled 'Host Test Book'"
+  props=$(xprop -id "$xid")
+  grep -q "_NET_WM_STATE_SKIP_TASKBAR" <<<"$props" && fail "the viewer window skips the taskbar"
+  grep -q "^WM_TRANSIENT_FOR" <<<"$props" && fail "the viewer window is a transient: $(grep ^WM_TRANSIENT_FOR <<<"$props")"
+  grep -q "_NET_WM_WINDOW_TYPE_NORMAL" <<<"$props" || fail "the viewer window is not a normal window"
+  grep -q "^_NET_WM_ICON" <<<"$props" || fail "the viewer window shows no icon"
+  echo "the viewer window has a taskbar entry with its title and icon"
+else
+  echo "NOTE: no X display or no xprop: the taskbar entry was not checked"
+fi
+
 wine "$bin/close_window.exe" "Host Test Book" || fail "no viewer window titled 'Host Test Book'"
 
 wait_for_end "$host_pid" "$end_limit"

@@ -86,3 +86,16 @@ void ClickLink(TForm1* window, int index) {
   SendMessageW(browser->Window(), WM_LBUTTONUP, 0, at);
 }
 
+
+int CaptionWidth(const std::wstring& caption) {
+  HDC dc = GetDC(nullptr);
+  HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
+  HGDIOBJ previous = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  return size.cx;
+}

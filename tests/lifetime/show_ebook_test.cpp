@@ -5,9 +5,11 @@
 // reports that it is done.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "browser/embedded_wb.h"
 #include "browser/plain_browser.h"
 #include "forms/forms.h"
+#include "forms/forms_support.h"
 #include "lifetime/show_ebook.h"
 #include "lifetime/show_ebook_support.h"
 #include "runtime/ansi.h"
@@ -22,10 +25,26 @@
 #include "server/ebook_manager.h"
 #include "skin/controls/sk_effect_controls.h"
 #include "skin/frame/sk_form.h"
+#include "skin/menus/sk_menu_views.h"
+#include "skin/menus/sk_menus.h"
 #include "skin/sk_theme.h"
 #include "viewer/viewer_form.h"
 
 namespace {
+
+// The user-agent value the browser host registers while a viewer window
+// exists (the key's default value).
+bool UserAgentValueExists() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER,
+                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool exists = RegQueryValueExW(key, L"", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return exists;
+}
 
 TEST_F(ShowEbookTest, OneWindowFromOpeningToClose) {
   const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\nResizable=0\r\n"));
@@ -50,13 +69,18 @@ TEST_F(ShowEbookTest, OneWindowFromOpeningToClose) {
                    EXPECT_FALSE(window->SkForm1->Dragging().Sizeable) << "not resizable";
                    EXPECT_FALSE(window->SkForm1->HasIcon(kbiMaximize)) << "no maximise icon when not resizable";
                    EXPECT_TRUE(window->SkForm1->HasIcon(kbiMinimize));
-                   EXPECT_EQ(GetWindow(handle, GW_OWNER), host_) << "owned by the host's window";
+                   // The host's window is never shown: the viewer window is a
+                   // top-level window of its own, with a taskbar button.
+                   EXPECT_EQ(GetWindow(handle, GW_OWNER), nullptr) << "not owned by the hidden host window";
+                   EXPECT_EQ(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
                    EXPECT_NE(SendMessageW(host_, WM_GETICON, ICON_BIG, 0), 0) << "the book's icon on the host";
                    EXPECT_NE(SendMessageW(handle, WM_GETICON, ICON_BIG, 0), 0);
+                   // A button is its caption's width in the window's font
+                   // (MS Sans Serif, 11 pixels high) plus 50.
                    EXPECT_EQ(window->ToolbarButtonWidth(L""), 50) << "an empty caption";
-                   const int home = window->ToolbarButtonWidth(L"Home");
-                   EXPECT_GT(home, 50);
-                   EXPECT_GT(window->ToolbarButtonWidth(L"Home page"), home) << "wider for a longer caption";
+                   for (const wchar_t* caption : {L"Home", L"Home page", L"Back"}) {
+                     EXPECT_EQ(window->ToolbarButtonWidth(caption), CaptionWidth(caption) + 50) << caption;
+                   }
                    // The layout's stored theme is the skin's current theme.
                    const TskTheme* theme = ThemeManager().CurrentTheme();
                    EXPECT_NE(theme, nullptr);
@@ -307,6 +331,182 @@ TEST_F(ShowEbookTest, SecondCallInTheSameProcess) {
     EXPECT_EQ(ViewerWindows, nullptr);
     EXPECT_TRUE(PortFree(5055));
   }
+}
+
+TEST_F(ShowEbookTest, AVisibleHostWindowOwnsTheViewerWindows) {
+  // A host with a window of its own on the screen: the viewer windows stay
+  // above it and go with it.
+  SetWindowPos(host_, nullptr, 10, 10, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(host_, SW_SHOWNOACTIVATE);
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   EXPECT_EQ(GetWindow(Window(0)->Handle(), GW_OWNER), host_);
+                   PostMessageW(Window(0)->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  ShowWindow(host_, SW_HIDE);
+  EXPECT_EQ(ViewerWindows, nullptr);
+}
+
+TEST_F(ShowEbookTest, TheTaskbarMinimizesAndRestoresTheViewerWindow) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  HWND handle = nullptr;
+  RECT normal{};
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   handle = Window(0)->Handle();
+                   GetWindowRect(handle, &normal);
+                   // Minimizing through the frame hands the window to the
+                   // platform, which keeps it on its taskbar button.
+                   Window(0)->SkForm1->MinimizeForm();
+                   return true;
+                 },
+                 [&] { return IsIconic(handle) != FALSE; },
+                 [&] {
+                   EXPECT_EQ(Window(0)->SkForm1->WindowState(), kwsMinimized);
+                   // A click on the taskbar button.
+                   PostMessageW(handle, WM_SYSCOMMAND, SC_RESTORE, 0);
+                   return true;
+                 },
+                 [&] { return !IsIconic(handle) && IsWindowVisible(handle); },
+                 [&] {
+                   RECT now{};
+                   GetWindowRect(handle, &now);
+                   EXPECT_TRUE(EqualRect(&now, &normal)) << "back at its place and size";
+                   EXPECT_EQ(Window(0)->SkForm1->WindowState(), kwsNormal);
+                   PostMessageW(handle, WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_EQ(ViewerWindows, nullptr);
+}
+
+// A page's script, the host or another program closes the window while one
+// of its menus is open: the menu ends, the window goes and ShowEbook
+// returns as usual.
+TEST_F(ShowEbookTest, ClosingTheLastWindowUnderItsMenusEndsTheCall) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  struct TOpener {
+    const char* Name;
+    std::function<void(TForm1&)> Open;
+  };
+  const TOpener openers[] = {
+      {"system menu", [](TForm1& w) { PostMessageW(w.Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0); }},
+      {"menu bar",
+       [](TForm1& w) {
+         PostMessageW(w.SkMenuBar1->Handle(), WM_LBUTTONDOWN, MK_LBUTTON,
+                      MAKELPARAM(w.eBook1->ItemRect.Left + 3, w.eBook1->ItemRect.Top + 3));
+       }},
+  };
+  for (const TOpener& opener : openers) {
+    SCOPED_TRACE(opener.Name);
+    bool opened = false;
+    scenario_.Run(block, host_,
+                  {[&] { return ShowsPage(Window(0), L"Start"); },
+                   [&] {
+                     opener.Open(*Window(0));
+                     return true;
+                   },
+                   [&] {
+                     if (TSkItemView::Innermost() == nullptr) return false;
+                     opened = true;
+                     PostMessageW(Window(0)->Handle(), WM_CLOSE, 0, 0);
+                     return true;
+                   }});
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(ViewerWindows, nullptr);
+    EXPECT_EQ(TSkItemView::Innermost(), nullptr);
+    EXPECT_EQ(ErrorVariable(), L"");
+    EXPECT_TRUE(PortFree(5055));
+  }
+}
+
+TEST_F(ShowEbookTest, ACallWhileOneRunsIsRefusedAndLeavesTheRunningOneAlone) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  std::wstring nestedError, threadError;
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   // From the host's own window procedure, say: the same thread.
+                   ShowEbook(block.data(), host_);
+                   nestedError = ErrorVariable();
+                   // And from another thread.
+                   std::thread other([&] {
+                     ShowEbook(block.data(), nullptr);
+                     threadError = ErrorVariable();
+                   });
+                   other.join();
+                   EXPECT_EQ(ViewerWindows->size(), 1u) << "no second viewer";
+                   EXPECT_EQ(BookManager->Port, 5055) << "the running one's server";
+                   PostMessageW(Window(0)->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_EQ(nestedError, L"The e-book viewer is already running");
+  EXPECT_EQ(threadError, L"The e-book viewer is already running");
+  EXPECT_EQ(ErrorVariable(), L"") << "the successful run leaves the variable empty";
+  EXPECT_TRUE(PortFree(5055));
+}
+
+TEST_F(ShowEbookTest, OleIsTheCallersForTheLengthOfEachCallOnItsThread) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  // A first call on this thread, then one on another thread.
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   Window(0)->Close();
+                   return true;
+                 }});
+  HRESULT during = E_FAIL, after = E_FAIL;
+  std::atomic<bool> otherDone{false};
+  std::thread other([&] {
+    TScenario scenario;
+    scenario.Run(block, nullptr,
+                 {[&] { return ShowsPage(Window(0), L"Start"); },
+                  [&] {
+                    // Already initialised for the call: a further request
+                    // on the thread only counts up.
+                    during = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+                    if (SUCCEEDED(during)) CoUninitialize();
+                    Window(0)->Close();
+                    return true;
+                  }});
+    // Balanced when the call ended: the thread may choose its apartment.
+    after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(after)) CoUninitialize();
+    otherDone = true;
+  });
+  // This thread keeps answering its windows' messages meanwhile, as a
+  // host's window thread does (the call adopts no window of it, yet lets
+  // go of the one adopted before, which is this thread's).
+  while (!otherDone) PumpFor(20);
+  other.join();
+  EXPECT_EQ(during, S_FALSE) << "OLE was initialised on the calling thread";
+  EXPECT_EQ(after, S_OK) << "and uninitialised when the call ended";
+  EXPECT_EQ(ViewerWindows, nullptr);
+}
+
+TEST_F(ShowEbookTest, TheUserAgentValueIsGoneAfterANormalEndAndAFailedStart) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  bool during = false;
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   during = UserAgentValueExists();
+                   Window(0)->Close();
+                   return true;
+                 }});
+  EXPECT_TRUE(during) << "the value is there while a window is";
+  EXPECT_FALSE(UserAgentValueExists()) << "after a normal end";
+
+  // A start that fails (a damaged book): nothing stays either.
+  TArchiveBuilder builder;
+  builder.AddRaw("config.ini", {'n', 'o', 't', ' ', 'z', 'l', 'i', 'b'});
+  const std::vector<uint8_t> broken = builder.Build();
+  ShowEbook(broken.data(), host_);
+  EXPECT_NE(ErrorVariable(), L"");
+  EXPECT_FALSE(UserAgentValueExists()) << "after a failed start";
 }
 
 }  // namespace

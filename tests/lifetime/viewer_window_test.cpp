@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -144,7 +145,7 @@ TEST_F(ViewerWindowTest, ToolbarHoldsTheEightButtonsInStoredOrderSizedByTheirCap
                    int left = content.Left;
                    for (TControl* button : order) {
                      EXPECT_EQ(button->Left(), left);
-                     EXPECT_EQ(button->Width(), w->ToolbarButtonWidth(button->Caption()));
+                     EXPECT_EQ(button->Width(), CaptionWidth(button->Caption()) + 50) << button->Name();
                      EXPECT_EQ(button->Top(), content.Top);
                      EXPECT_EQ(button->Height(), content.Bottom - content.Top);
                      left += button->Width();
@@ -191,7 +192,7 @@ TEST_F(ViewerWindowTest, OnlyBackAndPrintStandSideBySideAndTheNavigationPageCome
                    EXPECT_EQ(w->SpeedButton7->Width(), 50);
                    EXPECT_EQ(w->SpeedButton7->Left(), w->SkPanel1->ContentRect().Left);
                    EXPECT_EQ(w->SpeedButton1->Left(), w->SpeedButton7->Left() + 50);
-                   EXPECT_EQ(w->SpeedButton1->Width(), w->ToolbarButtonWidth(L"Back"));
+                   EXPECT_EQ(w->SpeedButton1->Width(), CaptionWidth(L"Back") + 50);
                    EXPECT_EQ(w->SpeedButton5->Left(), w->SpeedButton1->Left() + w->SpeedButton1->Width());
                    // History reports for the removed Forward button change nothing.
                    w->WebBrowser1->Navigate(Url("/second.htm"));
@@ -235,6 +236,50 @@ std::vector<HWND> ShownDialogs() {
   std::vector<HWND> dialogs;
   EnumThreadWindows(GetCurrentThreadId(), &CollectShownDialog, reinterpret_cast<LPARAM>(&dialogs));
   return dialogs;
+}
+
+// WCAG's relative luminance of a 0x00RRGGBB colour, and the contrast of two.
+double Luminance(uint32_t rgb) {
+  auto channel = [](uint32_t value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel((rgb >> 16) & 0xFF) + 0.7152 * channel((rgb >> 8) & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+}
+
+double Contrast(uint32_t a, uint32_t b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The status line's stored texts are white; the theme's status bar must be
+// dark enough for them to read as body text does (4.5:1).
+TEST_F(ViewerWindowTest, ThePageTitleReadsInTheStatusLine) {
+  const std::vector<uint8_t> block = Book(Config("Resolution=640x480\r\n"));
+  scenario_.Run(block, host_,
+                {[&] { return ShowsPage(Window(0), L"Start"); },
+                 [&] {
+                   TForm1* w = Window(0);
+                   const std::unique_ptr<TskBitmap> bar = RenderControl(*w->SkStatusBar1);
+                   const TLabel& label = *w->StPanel1;
+                   double best = 1.0;
+                   int textPixels = 0;
+                   for (int y = label.Top(); y < label.Top() + label.Height(); ++y) {
+                     // The label's right end shows the bar's background at
+                     // this row (the bar may be shaded from top to bottom).
+                     const uint32_t background = Rgb(*bar, label.Left() + label.Width() - 3, y);
+                     for (int x = label.Left(); x < label.Left() + label.Width() - 3; ++x) {
+                       const double contrast = Contrast(Rgb(*bar, x, y), background);
+                       if (contrast > 1.5) ++textPixels;
+                       best = std::max(best, contrast);
+                     }
+                   }
+                   EXPECT_GT(textPixels, 10) << "the title is drawn";
+                   EXPECT_GE(best, 4.5) << "the title's text against the status bar";
+                   PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+                   return true;
+                 }});
+  EXPECT_EQ(ViewerWindows, nullptr);
 }
 
 TEST_F(ViewerWindowTest, PrintAppliesThePageSetupAndACancelledDialogPrintsNothing) {

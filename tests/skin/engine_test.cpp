@@ -395,6 +395,71 @@ TEST_F(EngineTest, RemovingTheListClearsTheThemeAndTheReference) {
   EXPECT_EQ(driver_->ThemeIndex(), -1);
 }
 
+TEST_F(EngineTest, AListOfAnotherOwnerIsForgottenBeforeAnythingAnswersItsRemoval) {
+  CreateUnloaded();
+  // The list belongs to another owner: the driver hears of it only from the
+  // list itself.
+  auto* foreign = new TSkThemeList(nullptr);
+  LoadViewerThemeList(*foreign);
+  driver_->SetThemeList(foreign);
+  driver_->SetThemeIndex(0);
+  ASSERT_NE(Current(), nullptr);
+  // Whoever answers the change selects from the list again: it must find
+  // the list gone, not half destroyed.
+  TSkThemeList* seen = foreign;
+  driver_->OnThemeChanged = [&](TObject*) {
+    seen = driver_->ThemeList();
+    driver_->SetThemeIndex(0);
+  };
+  delete foreign;
+  EXPECT_EQ(seen, nullptr) << "the driver forgot the list before it told anyone";
+  EXPECT_EQ(driver_->ThemeList(), nullptr);
+  EXPECT_EQ(Current(), nullptr);
+  ExpectNoSource();
+  driver_->OnThemeChanged = nullptr;
+}
+
+TEST_F(EngineTest, ASecondFormOfTheSameLayoutLeavesTheCurrentThemeAlone) {
+  LoadViewerLayout();
+  TskTheme* first = Current();
+  ASSERT_NE(first, nullptr);
+  TRecorder recorder;  // a client of the first window's
+  recorder.Take();     // told of the current theme as it registered
+  TComponent second(nullptr);
+  TSkThemeList* secondList = nullptr;
+  TSkStyleDriver* secondDriver = nullptr;
+  second.LoadComponents([&] {
+    secondList = CreateComponent<TSkThemeList>(&second);
+    LoadViewerThemeList(*secondList);
+    secondDriver = CreateComponent<TSkStyleDriver>(&second);
+    secondDriver->SetDeltaHue(0);
+    secondDriver->SetDeltaBrightness(10);
+    secondDriver->SetThemeList(secondList);
+    secondDriver->SetThemeIndex(0);
+    secondDriver->SetThemeBuilding(kNoThemeBuilding);
+  });
+  EXPECT_EQ(recorder.Take(), Codes({})) << "the first window saw no change";
+  EXPECT_EQ(Current(), first);
+  EXPECT_EQ(secondDriver->ThemeIndex(), 0);
+  EXPECT_EQ(secondDriver->ThemeList(), secondList);
+  EXPECT_EQ(secondDriver->ThemeBuilding(), "No theme");
+
+  // With other deltas the second window needs a theme of its own look.
+  TComponent third(nullptr);
+  third.LoadComponents([&] {
+    auto* list = CreateComponent<TSkThemeList>(&third);
+    LoadViewerThemeList(*list);
+    auto* driver = CreateComponent<TSkStyleDriver>(&third);
+    driver->SetDeltaBrightness(20);
+    driver->SetThemeList(list);
+    driver->SetThemeIndex(0);
+  });
+  EXPECT_EQ(recorder.Take(), Codes({tcChanging, tcReplaced, tcChanged, tcColors}));
+  EXPECT_EQ(Current()->DeltaBrightness(), 20);
+  third.DestroyComponents();
+  second.DestroyComponents();
+}
+
 TEST_F(EngineTest, AThemeFileThatDoesNotLoadClearsOnlyWithoutAListTheme) {
   CreateUnloaded();
   driver_->SetThemeList(list_);

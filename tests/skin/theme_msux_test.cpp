@@ -369,6 +369,21 @@ TEST_F(MsStylesTest, FamiliesPaintThroughTheMappingTable) {
   EXPECT_EQ(menu.ColourAt(30, 10), theme->MenuColor);
   EXPECT_NE(theme->MenuColor, theme->MenuHighlightColor);
 
+  // A separator (15 high, as the menus measure it) is one thin line across
+  // the middle, inset at the sides, neither the selection's tint nor the
+  // menu's own colour: every other row is the menu's.
+  TTarget separator(60, 15, 0xFF000000u);
+  theme->PaintMenuItem(1, separator.Canvas, kDefaultObjectName, MakeCodedRecord(TRect{0, 0, 60, 15}, 1, 0));
+  int lineRows = 0;
+  for (int y = 0; y < 15; ++y) {
+    if (separator.ColourAt(30, y) == theme->MenuColor) continue;
+    ++lineRows;
+    EXPECT_EQ(y, 7) << "the line lies across the middle";
+    EXPECT_NE(separator.ColourAt(30, y), theme->MenuHighlightColor) << "not in the selection's tint";
+  }
+  EXPECT_EQ(lineRows, 1);
+  EXPECT_EQ(separator.ColourAt(2, 7), theme->MenuColor) << "inset at the sides";
+
   // List items: selected in the highlight colour, normal in the window's.
   TTarget list(30, 10, 0xFF000000u);
   theme->PaintListItem(0, list.Canvas, kDefaultObjectName, MakeCodedRecord(TRect{0, 0, 30, 10}, 2, 0));

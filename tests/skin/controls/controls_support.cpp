@@ -113,6 +113,15 @@ std::unique_ptr<TskBitmap> RenderControl(TControl& control) {
   return result;
 }
 
+void SendClick(POINT screen, bool right) {
+  SetCursorPos(screen.x, screen.y);
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
 uint32_t Rgb(const TskBitmap& bitmap, int x, int y) { return bitmap.PixelAt(x, y) & 0x00FFFFFFu; }
 
 uint32_t SysRgb(int index) {

@@ -50,6 +50,11 @@ void MouseAway(TControl& control);
 // Shift held as given (the keyboard state the control reads is set for the
 // duration); WM_CHAR for typed characters.
 void PressKey(TWinControl& control, WORD key, bool ctrl = false, bool shift = false);
+// A real click at a screen point: the pointer moves there and the left (or
+// right) button goes down and up as input, routed by the system like a
+// reader's (to the window under the pointer, or to the one holding the
+// mouse).
+void SendClick(POINT screen, bool right = false);
 void TypeText(TWinControl& control, const std::wstring& text);
 
 // The control as it paints itself, at its size: a windowed control's

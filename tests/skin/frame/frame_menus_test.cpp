@@ -4,6 +4,8 @@
 // those cases act from a timer script.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_status_bar.h"
 #include "skin/frame/sk_form.h"
@@ -230,6 +232,114 @@ TEST_F(FrameMenusTest, AStatusBarsGripSizesTheWindowOnlyWhenTheFrameIsSizeable) 
   EXPECT_FALSE(status->SizeGripShown());
   frame_->RestoreForm();
   EXPECT_TRUE(status->SizeGripShown());
+}
+
+// ---- a close while a menu is open ----------------------------------------------
+
+// Its destruction says the form that owns it is gone.
+class TGoneWitness : public TComponent {
+ public:
+  TGoneWitness(TComponent* owner, bool* gone) : TComponent(owner), gone_(gone) {}
+  ~TGoneWitness() override { *gone_ = true; }
+
+ private:
+  bool* gone_;
+};
+
+// A skinned form with a menu bar that frees itself when it is closed, as the
+// viewer's windows do.
+TForm* MakeClosingForm(bool* gone, TSkForm*& frame) {
+  auto* form = CreateComponent<TForm>(Application);
+  form->LoadComponents([&] {
+    frame = CreateComponent<TSkForm>(form);
+    auto* bar = CreateComponent<TSkMenuBar>(form);
+    bar->SetParent(form);
+    bar->SetAlign(alTop);
+    auto* book = CreateComponent<TSkItem>(form);
+    book->SetCaption(L"&eBook");
+    bar->Items()->Add(book);
+    auto* item = CreateComponent<TSkItem>(form);
+    item->SetCaption(L"&New window");
+    book->Add(item);
+    frame->SetMenuBar(bar);
+    CreateComponent<TGoneWitness>(form, gone);
+  });
+  form->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(100, 120, 500, 400);
+  ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
+  form->SetVisible(true);
+  Application->ProcessMessages();
+  return form;
+}
+
+TEST(CloseUnderAMenuTest, TheMenusEndFirstAndTheFormIsFreedOnceTheyHaveUnwound) {
+  struct TCase {
+    const char* Name;
+    std::function<void(HWND, TSkForm&)> Open;
+  };
+  const TCase cases[] = {
+      {"the system menu (Alt)", [](HWND window, TSkForm&) { PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, 0); }},
+      // Alt+E reaches the bar through the form's own key handling.
+      {"the bar's menu (Alt+E)", [](HWND window, TSkForm&) { PostMessageW(window, WM_SYSKEYDOWN, 'E', 1 << 29); }},
+      {"the tray menu",
+       [](HWND, TSkForm& frame) {
+         frame.MinimizeToTray();
+         PostMessageW(frame.TrayIconData().hWnd, kSkMsgTrayCallback, 0, WM_RBUTTONUP);
+       }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    bool gone = false;
+    TSkForm* frame = nullptr;
+    TForm* form = MakeClosingForm(&gone, frame);
+    HWND window = form->Handle();
+    bool opened = false;
+    TScript script({
+        [&] {
+          if (TSkItemView::Innermost() == nullptr) return TScript::Again();
+          opened = true;
+          // As a page's script, the host or another program would.
+          PostMessageW(window, WM_CLOSE, 0, 0);
+        },
+        [&] {
+          if (TSkItemView::Innermost() != nullptr || !gone) TScript::Again();
+        },
+    });
+    script.Run([&] { c.Open(window, *frame); });
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(gone) << "the form was freed";
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(TSkItemView::Innermost(), nullptr) << "no menu stayed open";
+    if (!gone) delete form;
+    FreeThemeLibrary();
+  }
+}
+
+TEST_F(FrameMenusTest, ADoubleClickOnTheSystemMenuIconClosesTheWindowThroughItsMenu) {
+  RECT bounds{};
+  GetWindowRect(form_->Handle(), &bounds);
+  const TRect icon = frame_->ButtonRect(1);
+  ASSERT_FALSE(IsRectEmpty(icon));
+  const POINT onIcon{bounds.left + (icon.Left + icon.Right) / 2, bounds.top + (icon.Top + icon.Bottom) / 2};
+  bool opened = false;
+  TScript script({
+      [&] {
+        // The first click opened the system menu; the second lands on the
+        // icon again while the menu holds the mouse.
+        if (TSkItemView::Innermost() == nullptr) return TScript::Again();
+        opened = true;
+        SendClick(onIcon);
+      },
+      [&] {
+        if (IsWindowVisible(form_->Handle())) TScript::Again();
+      },
+  });
+  script.Run([&] { SendClick(onIcon); });
+  EXPECT_TRUE(opened);
+  EXPECT_FALSE(IsWindowVisible(form_->Handle())) << "closed (hidden, its close action)";
+  EXPECT_EQ(TSkItemView::Innermost(), nullptr);
+  SetCursorPos(0, 0);
 }
 
 }  // namespace

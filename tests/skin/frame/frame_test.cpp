@@ -5,6 +5,7 @@
 // band's pixels.
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,6 +25,13 @@ LPARAM ScreenPoint(HWND window, TPoint windowPoint) {
 }
 
 TPoint Center(const TRect& r) { return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+
+// A frame watched by a timer while it shows its window.
+TSkDefaultForm* watched = nullptr;
+bool seenAnimating = false;
+void CALLBACK WatchAnimation(HWND, UINT, UINT_PTR, DWORD) {
+  if (watched != nullptr && watched->Animating()) seenAnimating = true;
+}
 
 class FrameTest : public ::testing::Test {
  protected:
@@ -338,8 +346,16 @@ TEST_F(FrameTest, TrayTipKeepsTheFirst63CharactersOfTheCaption) {
   EXPECT_EQ(std::wstring(frame->TrayIconData().szTip), caption.substr(0, 63));
   EXPECT_EQ(frame->TrayIconData().uCallbackMessage, kSkMsgTrayCallback);
   EXPECT_EQ(frame->TrayIconData().cbSize, sizeof(NOTIFYICONDATAW));
+  // Where the platform offers a notification area the icon stands there
+  // now; where it has none the frame knows it showed none.
+  NOTIFYICONDATAW probe = frame->TrayIconData();
+  const bool areaExists = Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+  EXPECT_EQ(frame->TrayIconShown(), areaExists);
+  if (!frame->TrayIconShown()) std::cout << "[ NOTE     ] no notification area: the icon could not be shown\n";
   frame->RestoreForm();
   EXPECT_FALSE(frame->TrayIconShown());
+  probe = frame->TrayIconData();
+  EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon was removed";
 }
 
 TEST_F(FrameTest, AStateSetWhileLoadingIsAppliedThroughThePostedMessage) {
@@ -526,8 +542,64 @@ TEST_F(FrameTest, PostedMaximizeAndPlatformCommandsRunTheFramesOwnStates) {
   SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   EXPECT_EQ(frame->WindowState(), kwsMaximized);
   EXPECT_FALSE(IsZoomed(Window()));
+  // The shell's maximize key sends the command to a maximized window too:
+  // it stays maximized.
+  SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_EQ(frame->WindowState(), kwsMaximized);
+  EXPECT_EQ(Bounds(), frame->MaximizedRect());
   frame->SetWindowState(kwsNormal);
   EXPECT_EQ(Bounds(), normal);
+}
+
+// A frame whose region is a rounded rectangle or, once switched, a plain
+// one: the same margins either way, as two themes can have.
+class TSwitchingRegionForm : public TSkForm {
+ public:
+  using TSkForm::TSkForm;
+  bool Rounded = true;
+  HRGN WindowRegion() override {
+    return Rounded ? CreateRoundRectRgn(0, 0, FrameWidth() + 1, FrameHeight() + 1, 24, 24)
+                   : CreateRectRgn(0, 0, FrameWidth(), FrameHeight());
+  }
+};
+
+TEST_F(FrameTest, ReapplyingTheFrameRecomputesTheRegionAtTheSameSize) {
+  auto* frame = Make<TSwitchingRegionForm>(400, 300);
+  frame->ReapplyFrame();
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(Window(), region), ERROR);
+  EXPECT_FALSE(PtInRegion(region, 0, 0)) << "the rounded corner";
+  frame->MaximizeForm();
+  const TRect maximized = Bounds();
+  frame->Rounded = false;
+  // A theme change re-applies the frame; a maximized window keeps its size.
+  frame->ThemeChanged(tcSet, 0);
+  EXPECT_EQ(Bounds(), maximized);
+  ASSERT_NE(GetWindowRgn(Window(), region), ERROR);
+  EXPECT_TRUE(PtInRegion(region, 0, 0)) << "the new region, although the size stayed";
+  DeleteObject(region);
+  frame->RestoreForm();
+}
+
+TEST_F(FrameTest, AFormStoredInTheTrayComesBackToItsBoundsOnTheScreen) {
+  TSkForm* frame = nullptr;
+  form_ = CreateComponent<TForm>(Application);
+  form_->SetBorderStyle(bsNone);
+  form_->SetBounds(100, 120, 500, 400);
+  form_->LoadComponents([&] {
+    frame = CreateComponent<TSkForm>(form_);
+    frame->SetMinimizeApplication(false);
+    frame->SetWindowState(kwsTray);
+  });
+  ShowWindow(Window(), SW_SHOWNOACTIVATE);
+  form_->SetVisible(true);
+  PumpFor(30);
+  ASSERT_EQ(frame->WindowState(), kwsTray);
+  EXPECT_FALSE(IsWindowVisible(Window()));
+  frame->RestoreForm();
+  EXPECT_EQ(frame->WindowState(), kwsNormal);
+  EXPECT_TRUE(IsWindowVisible(Window()));
+  EXPECT_EQ(Bounds(), (TRect{100, 120, 600, 520})) << "not left below the screen";
 }
 
 TEST_F(FrameTest, ShowPictureHoldsTheActiveFrameTheClientAndItsChildrenAndTheKeyOutsideTheRegion) {
@@ -564,11 +636,19 @@ TEST_F(FrameTest, ShowPictureHoldsTheActiveFrameTheClientAndItsChildrenAndTheKey
   if (region != nullptr) DeleteObject(region);
   EXPECT_EQ(Rgb(*picture, client.Left + 45, client.Top + 50), 0xFF0000u) << "the child is in the picture";
 
-  // Shown with the animation on, the window appears once the effect ended.
+  // Shown with the animation on, the effect plays while the window is made
+  // visible (a timer ticking meanwhile finds it running), and the window
+  // appears once the effect ended.
   frame->Animation().SetEnabled(true);
-  frame->Animation().SetTime(50);
+  frame->Animation().SetTime(300);
   ShowWindow(Window(), SW_HIDE);
+  watched = frame;
+  seenAnimating = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, &WatchAnimation);
   ShowWindow(Window(), SW_SHOWNOACTIVATE);
+  KillTimer(nullptr, timer);
+  watched = nullptr;
+  EXPECT_TRUE(seenAnimating) << "the effect played as the window was shown";
   EXPECT_TRUE(IsWindowVisible(Window()));
   EXPECT_FALSE(frame->Animating());
 }

@@ -178,6 +178,7 @@ LRESULT CALLBACK TargetWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
 TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
   targetPresses = 0;
   HWND target = MakePlainWindow(L"MenusTestTarget", TargetWindowProc, 600, 500);
+  ShowWindow(target, SW_SHOWNOACTIVATE);
   RECT barRect{};
   TScript script({
       [&] {
@@ -204,18 +205,90 @@ TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
       [&] {
         ASSERT_NE(TSkItemView::Innermost(), nullptr);
         EXPECT_FALSE(TSkItemView::Innermost()->Horizontal());
-        PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        // A real click: the menus hold the mouse, so the system hands it to
+        // their window, not to the target under the pointer.
+        SendClick(POINT{625, 525});
       },
-      [&] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
+      [&] {
+        if (TSkItemView::Innermost() != nullptr || targetPresses == 0) TScript::Again();
+      },
   });
   script.Run([&] {
     const POINT onBar = ScreenCentre(bar->View(), ebook);
     SetCursorPos(onBar.x, onBar.y);
     MouseDown(*bar, ebook->ItemRect.Left + 3, ebook->ItemRect.Top + 3);
   });
-  EXPECT_EQ(targetPresses, 1);
+  EXPECT_EQ(TSkItemView::Innermost(), nullptr);
+  EXPECT_EQ(targetPresses, 1) << "exactly one press reached the window under the pointer";
   EXPECT_EQ(closeClicks, 0);
   DestroyWindow(target);
+  SetCursorPos(0, 0);
+}
+
+TEST_F(MenusTest, APressPostedToAWindowOfItsOwnStaysQueuedForIt) {
+  targetPresses = 0;
+  HWND target = MakePlainWindow(L"MenusTestTarget", TargetWindowProc, 600, 500);
+  TScript script({
+      [&] {
+        ASSERT_NE(TSkItemView::Innermost(), nullptr);
+        PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+      },
+      [&] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); },
+  });
+  script.Run([&] { OpenWithAltE(); });
+  EXPECT_EQ(targetPresses, 1);
+  DestroyWindow(target);
+}
+
+TEST_F(MenusTest, MovingOrSizingTheOwnerEndsTheMenus) {
+  for (bool size : {false, true}) {
+    SCOPED_TRACE(size ? "sized" : "moved");
+    const TRect before = host.Form().BoundsRect();
+    TScript script({
+        [&] {
+          if (TSkItemView::Innermost() == nullptr) return TScript::Again();
+          const TRect r = host.Form().BoundsRect();
+          if (size) {
+            SetWindowPos(host.Form().Handle(), nullptr, 0, 0, RectWidth(r) + 40, RectHeight(r), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+          } else {
+            SetWindowPos(host.Form().Handle(), nullptr, r.Left + 30, r.Top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          }
+        },
+        [&] { EXPECT_EQ(TSkItemView::Innermost(), nullptr) << "the menus ended with the move"; },
+    });
+    script.Run([&] { OpenWithAltE(); });
+    EXPECT_FALSE(bar->View().InLoop());
+    host.Form().SetBoundsRect(before);
+  }
+}
+
+TEST_F(MenusTest, RestingOnTheBarAfterEscapeReopensItsMenu) {
+  std::vector<std::function<void()>> steps{
+      [&] {
+        ASSERT_NE(TSkItemView::Innermost(), nullptr);
+        ASSERT_FALSE(TSkItemView::Innermost()->Horizontal());
+        PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+      },
+      [&] {
+        ASSERT_NE(TSkItemView::Innermost(), nullptr);
+        EXPECT_TRUE(TSkItemView::Innermost()->Horizontal()) << "Escape closed the menu, the bar tracks on";
+      }};
+  for (int i = 0; i < 14; ++i) steps.push_back([] {});  // more than 500 ms of rest on "eBook"
+  steps.push_back([&] {
+    ASSERT_NE(TSkItemView::Innermost(), nullptr);
+    EXPECT_FALSE(TSkItemView::Innermost()->Horizontal()) << "the rest opened the menu again";
+    EXPECT_EQ(TSkItemView::Innermost()->Item(), ebook);
+    PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+    PostKeyToFocus(host.Form().Handle(), VK_ESCAPE);
+  });
+  steps.push_back([] { EXPECT_EQ(TSkItemView::Innermost(), nullptr); });
+  TScript script(std::move(steps));
+  script.Run([&] {
+    const POINT onBar = ScreenCentre(bar->View(), ebook);
+    SetCursorPos(onBar.x, onBar.y);
+    MouseDown(*bar, ebook->ItemRect.Left + 3, ebook->ItemRect.Top + 3);
+  });
+  SetCursorPos(0, 0);
 }
 
 TEST_F(MenusTest, RestingOnAnEntryOpensItsSubmenu) {
