@@ -34,8 +34,11 @@ extern "C" {
  *             It must stay valid and unchanged until ShowEbook returns: the
  *             library reads it in place, from several threads, and never
  *             writes or frees it.
- * hostWindow  the host's application window: it owns the viewer windows and
- *             takes the book's icon. NULL is allowed (no owner).
+ * hostWindow  the host's application window: it takes the book's icon and,
+ *             while it is shown, owns the viewer windows (they stay above it
+ *             and go with it). A window the host never shows owns none: each
+ *             viewer window then has a taskbar button of its own. NULL is
+ *             allowed (no owner).
  *
  * Errors: ShowEbook never raises anything into the host. It clears the
  * environment variable EBOOKVIEW_ERROR on entry; when the viewer could not
@@ -43,9 +46,12 @@ extern "C" {
  * system's ANSI code page, before returning. Read it with
  * GetEnvironmentVariableW(L"EBOOKVIEW_ERROR", ...).
  *
- * One viewer at a time: a call while another is running (from any thread)
- * returns at once with an error in EBOOKVIEW_ERROR. Calls one after another
- * are fine.
+ * One viewer at a time: a call while another is running (from any thread,
+ * or from within the running one) returns at once with an error in
+ * EBOOKVIEW_ERROR. Calls one after another are fine, also from different
+ * threads: each call initialises OLE on its thread for its own length.
+ * A call that ended leaves no window or window class of the library in the
+ * process, so the library may be unloaded and loaded again.
  *
  * Calling convention: stdcall (WINAPI) for the 32-bit library, decorated as
  * ShowEbook@8 inside it and exported as plain "ShowEbook"; the 64-bit

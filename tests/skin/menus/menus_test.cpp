@@ -221,6 +221,25 @@ TEST_F(MenusTest, ClickOnTheBarOpensBelowAndAClickOutsideReachesItsTarget) {
   EXPECT_EQ(TSkItemView::Innermost(), nullptr);
   EXPECT_EQ(targetPresses, 1) << "exactly one press reached the window under the pointer";
   EXPECT_EQ(closeClicks, 0);
+
+  // The same press as the platform addresses it while the menus hold the
+  // mouse: to the window holding it, at that window's coordinates.
+  targetPresses = 0;
+  TScript again({
+      [&] {
+        if (TSkItemView::Innermost() == nullptr) return TScript::Again();
+        HWND holder = GetCapture();
+        ASSERT_NE(holder, nullptr);
+        POINT at{625, 525};
+        ScreenToClient(holder, &at);
+        PostMessageW(holder, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+      },
+      [&] {
+        if (TSkItemView::Innermost() != nullptr || targetPresses == 0) TScript::Again();
+      },
+  });
+  again.Run([&] { OpenWithAltE(); });
+  EXPECT_EQ(targetPresses, 1) << "handed on to the window under the point";
   DestroyWindow(target);
   SetCursorPos(0, 0);
 }
