@@ -58,7 +58,11 @@ bool OneOf(const std::string& upperExtension, std::span<const char* const> list)
 
 // The key under which the server finds an entry: "/" + name with "/" for
 // "\", upper-cased.
-std::string EntryKey(std::string_view name) { return AnsiUpperCase("/" + ReplaceChar(name, '\\', '/')); }
+std::string EntryKey(std::string_view name) {
+  std::string key(1, '/');
+  key += ReplaceChar(name, '\\', '/');
+  return AnsiUpperCase(key);
+}
 
 std::string Quoted(std::string_view text) {
   constexpr size_t kMost = 80;

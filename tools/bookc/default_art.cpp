@@ -225,6 +225,14 @@ std::vector<uint8_t> DefaultIconFile() {
     bitmap.SetSize(size, size);
     bitmap.Fill(0);
     DrawBook(TScaled{bitmap, size / 32.0});
+    // Hard outer edges: the viewer's skinned caption draws the small icon
+    // onto its key colour, where the partly covered pixels of a soft edge
+    // would show as a purple fringe. Inside, the shapes stay blended.
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        const TskPixel p = bitmap.PixelAt(x, y);
+        bitmap.SetPixelAt(x, y, PixelAlpha(p) < 128 ? 0 : (p | 0xFF000000u));
+      }
     const uint32_t maskRow = ((static_cast<uint32_t>(size) + 31) / 32) * 4;
     const uint32_t colourBytes = static_cast<uint32_t>(size * size * 4);
     std::vector<uint8_t> image;

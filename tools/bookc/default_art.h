@@ -22,5 +22,6 @@ constexpr uint32_t kDefaultGlyphFace = 0xF3F5F9;  // Skyline's toolbar face
 std::vector<uint8_t> DefaultGlyphFile(int index);
 
 // The window icon: an icon file with 16, 24, 32 and 48 pixel images of 32
-// bits (with alpha and the mask older systems read).
+// bits (with the mask older systems read). Every pixel is either opaque or
+// left out.
 std::vector<uint8_t> DefaultIconFile();

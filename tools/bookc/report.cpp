@@ -34,9 +34,13 @@ const char* LevelText(TFindingLevel level) {
 
 // 1336 as "1,336".
 std::string Count(size_t count) {
-  std::string digits = std::to_string(count);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
 }
 
 std::string Plural(size_t count, const std::string& word, const std::string& words) {

@@ -10,16 +10,7 @@ TFolderState ReadFolderState(const fs::path& folder) {
     std::error_code entryError;
     if (it->is_directory(entryError)) continue;
     const std::u8string name = it->path().lexically_relative(folder).generic_u8string();
-    TFileState file;
-    const uintmax_t size = fs::file_size(it->path(), entryError);
-    if (!entryError) {
-      const fs::file_time_type changed = fs::last_write_time(it->path(), entryError);
-      if (!entryError) {
-        file.Size = static_cast<int64_t>(size);
-        file.Changed = static_cast<int64_t>(changed.time_since_epoch().count());
-      }
-    }
-    state[std::string(name.begin(), name.end())] = file;
+    state[std::string(name.begin(), name.end())] = ReadFileState(it->path());
   }
   // A folder that cannot be listed at the moment (being renamed, a drive
   // gone) is a state of its own: when it comes back, that is a change.

@@ -22,6 +22,11 @@ using TFolderState = std::map<std::string, TFileState>;  // path below the folde
 // Never fails: what cannot be read is recorded as such.
 TFolderState ReadFolderState(const std::filesystem::path& folder);
 
+// One file's size and time of last change, to the finest step the system
+// keeps (folder_state_posix.cpp, folder_state_win.cpp: the C runtime's
+// times on Windows are whole seconds, too coarse for two saves in a row).
+TFileState ReadFileState(const std::filesystem::path& file);
+
 // The paths that differ between two states (added, removed or changed), in
 // order.
 std::vector<std::string> ChangedPaths(const TFolderState& before, const TFolderState& after);
