@@ -1,20 +1,18 @@
 // A new book end to end under Windows: "bookc new X --title T" and "bookc
 // exe X X.exe" give an e-book whose window has all eight toolbar buttons with
-// their pictures, the book's icon and its start page; and X.exe itself runs,
-// serves that page and ends when its window is closed.
+// their pictures, the book's icon and its start page. (That such a program
+// runs, serves its start page and ends with its window: signed_ebook_test.sh
+// and tests/lifetime/ebookhost_test.sh.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 #include "browser/embedded_wb.h"
 #include "lifetime/show_ebook_support.h"
 #include "runtime/ansi.h"
 #include "runtime/streams.h"
-#include "server/http/id_http_client.h"
 #include "skin/controls/sk_effect_controls.h"
 #include "tools/bookc/bookc.h"
 #include "tools/bookc/default_art.h"
@@ -105,48 +103,6 @@ TEST_F(NewBookTest, OpensWithEightButtonsItsIconAndItsStartPage) {
                  }});
   EXPECT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_TRUE(PortFree(5055));
-}
-
-TEST_F(NewBookTest, TheProgramServesItsStartPageAndEndsWhenItsWindowCloses) {
-  MakeEbook();
-  std::wstring commandLine = L"\"" + Utf8ToWide(Utf8Of(dir_ / "X.exe")) + L"\"";
-  SetEnvironmentVariableW(L"EBOOKHOST_QUIET", L"1");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &process));
-  SetEnvironmentVariableW(L"EBOOKHOST_QUIET", nullptr);
-  CloseHandle(process.hThread);
-
-  std::string page;
-  const auto started = std::chrono::steady_clock::now();
-  while (page.empty() && std::chrono::steady_clock::now() - started < std::chrono::seconds(60) &&
-         WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
-    try {
-      TIdHTTP client;
-      client.Port = 5055;
-      page = client.Get("http://127.0.0.1:5055/index.htm");
-    } catch (const Exception&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-  }
-  EXPECT_NE(page.find(std::string("<h1>") + kTitle + "</h1>"), std::string::npos) << page;
-
-  HWND window = nullptr;
-  while (window == nullptr && std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
-    window = FindWindowW(L"EbookForm", AnsiToWide(kTitle).c_str());
-    if (window == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_NE(window, nullptr) << "the e-book's viewer window";
-  if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-  const DWORD ended = WaitForSingleObject(process.hProcess, 60000);
-  if (ended != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 2);
-  DWORD status = 0;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(ended, WAIT_OBJECT_0) << "the e-book ended after its window closed";
-  EXPECT_EQ(status, 0u);
 }
 
 }  // namespace
