@@ -8,6 +8,7 @@
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
 #include "runtime/process.h"
+#include "runtime/scope_exit.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
 #include "tools/bookc/check.h"
@@ -15,7 +16,6 @@
 #include "tools/bookc/pe_resources.h"
 #include "tools/bookc/sign.h"
 #include "tools/common/book_image.h"
-#include "runtime/scope_exit.h"
 
 namespace fs = std::filesystem;
 
@@ -246,7 +246,7 @@ std::string BookTitle(const std::vector<uint8_t>& block) {
     if (EntryName(reader.GetEntry(i)) == "config.ini") reader.Extract(i, config);
   TResSetup settings;
   TResSetupObject(config).ReadSettings(settings);
-  const std::string title = Cp1252ToUtf8(settings.Title);
+  const std::string title = WideToUtf8(AnsiToWide(settings.Title));
   FreeSettings(settings);
   return title;
 }
