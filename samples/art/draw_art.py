@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the sample book's pictures: the window icon, the eight toolbar glyphs
-and two page pictures. Pure Python, so nothing beyond the standard library is
-needed; run it again only when the drawings change."""
+"""Draws the sample book's pictures: the window icon and the eight toolbar
+glyphs (samples/book/art/, named in its config.ini) and two page pictures.
+Pure Python, so nothing beyond the standard library is needed; run it again
+only when the drawings change."""
 import math
 import os
 import struct
@@ -174,11 +175,12 @@ def pictures():
 
 
 def main():
-    os.makedirs(os.path.join(HERE, 'glyphs'), exist_ok=True)
-    with open(os.path.join(HERE, 'icon.ico'), 'wb') as f:
+    art = os.path.join(BOOK, 'art')
+    os.makedirs(os.path.join(art, 'glyphs'), exist_ok=True)
+    with open(os.path.join(art, 'icon.ico'), 'wb') as f:
         f.write(ico([32, 16]))
     for name, canvas in glyphs().items():
-        with open(os.path.join(HERE, 'glyphs', name + '.bmp'), 'wb') as f:
+        with open(os.path.join(art, 'glyphs', name + '.bmp'), 'wb') as f:
             f.write(bmp24(canvas))
     cover, chart = pictures()
     with open(os.path.join(BOOK, 'pics', 'cover.png'), 'wb') as f:

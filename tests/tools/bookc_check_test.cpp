@@ -192,7 +192,7 @@ TEST_F(BookcCheckTest, EachFaultIsReportedOnceWhereItIs) {
       {"link above the top", [](TBook& b) { b.Files["sub/a.htm"] = "<a href=\"../../index.htm\">up</a>"; },
        "sub/a.htm:1: error: ", "leaves the book: it climbs above the book's top folder"},
       {"link to the web", [](TBook& b) { b.Files["index.htm"] = "<a href='http://example.org/'>x</a>"; },
-       "index.htm:1: warning: ", "leaves the book for the web"},
+       "index.htm:1: info: ", "leaves the book for the web"},
       {"link to a file", [](TBook& b) { b.Files["index.htm"] = "<a href=\"C:\\book\\index.htm\">x</a>"; },
        "index.htm:1: error: ", "names a file on this computer"},
       {"fixed port", [](TBook& b) { b.Files["index.htm"] = "<img src=\"http://127.0.0.1:5055/index.htm\">"; },
@@ -351,13 +351,14 @@ TEST_F(BookcCheckTest, ArchiveFilesAreCheckedByEntryName) {
   builder.Add("Config.ini", "[params]\ntitle=never read\n");
   WriteWholeFile(P(dir_ / "b.bin"), builder.Build());
   EXPECT_EQ(Run({"check", P(dir_ / "b.bin")}), 1);
+  // Errors first.
   EXPECT_EQ(out_.str(),
-            "Config.ini: warning: is not read as the book's settings: the viewer reads only entries named exactly "
-            "\"config.ini\"\n"
             "PAGES\\START.HTM: error: \"pages/start.htm\" and \"PAGES\\START.HTM\" are one address for the viewer "
             "(letter case and \"\\\" or \"/\" do not count): every request gets both, one after the other\n"
             "broken.htm: error: cannot be inflated (data error): readers see that message instead of its content\n"
             "pages/start.htm:1: error: href \"next.htm\": \"pages/next.htm\" is not in the book\n"
+            "Config.ini: warning: is not read as the book's settings: the viewer reads only entries named exactly "
+            "\"config.ini\"\n"
             "readme.txt: info: the search never reads the first two entries of a book\n"
             "bookc: " + P(dir_ / "b.bin") + ": 3 errors, 1 warning, 1 info\n");
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/bookc/check.h"
+
 struct TPackOptions {
   int Level = 9;
   // Called with (files done, files in all, bytes done, bytes in all) while
@@ -32,8 +34,17 @@ struct TBookFolder {
   std::filesystem::path Config;          // empty when the folder has no "config.ini"
   std::vector<TBookFolderFile> Files;    // every other file, in byte order of Name
   std::vector<TRefusedFile> Refused;     // files that cannot go into a book
+  // "config.ini" as it goes into the book: every file reference ("@path",
+  // "@default") replaced by its hex form (config_refs.h). The files it
+  // names are not among Files.
+  std::vector<uint8_t> ConfigText;
+  // References that cannot be used, one error each; pack and exe write
+  // nothing while there are any.
+  std::vector<TFinding> ReferenceProblems;
+  TCheckNotes Notes;
 };
-// Fails with Exception when folder is not a readable folder.
+// Fails with Exception when folder is not a readable folder or its
+// "config.ini" cannot be read.
 TBookFolder ReadBookFolder(const std::string& folder);
 // The file shown to the author for entry index of the block packed from
 // folder.
@@ -54,18 +65,24 @@ std::string Utf8Of(const std::filesystem::path& path);
 
 // The commands; each returns the process exit status and writes its results to
 // out and its complaints to err.
+// bookc new DIR [--title TITLE]: a complete starting book in a new or empty
+// folder.
+int CommandNew(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // pack and exe check the book first and print the findings on err; with
-// --strict an error stops them before anything is written.
+// --strict an error stops them before anything is written, as does a file
+// reference of config.ini that cannot be used.
 int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-// bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH]: the e-book program
-// (host, archive block, trailer) and the viewer library copied beside it.
+// bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--sign CERT.pfx
+// [--sign-password-file F] [--timestamp URL]]: the e-book program (host,
+// archive block, trailer) and the viewer library copied beside it; signed
+// with Authenticode when asked (sign.h).
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CommandList(const std::string& book, std::ostream& out, std::ostream& err);
 int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err);
 int CommandHex(const std::string& file, std::ostream& out, std::ostream& err);
-// bookc check BOOKDIR|BOOK: the findings on out; status 1 when one is an
-// error.
-int CommandCheck(const std::string& book, std::ostream& out, std::ostream& err);
+// bookc check BOOKDIR|BOOK [--verbose] [--format text|json]: the findings
+// on out; status 1 when one is an error.
+int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CommandSettings(const std::string& book, std::ostream& out, std::ostream& err);
 
 // Runs a whole command line (args without the program name).

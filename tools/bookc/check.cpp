@@ -17,7 +17,9 @@
 #include "runtime/streams.h"
 #include "server/http/id_http_parser.h"
 #include "tools/bookc/bookc.h"
+#include "tools/bookc/config_refs.h"
 #include "tools/bookc/html_links.h"
+#include "tools/common/book_image.h"
 
 namespace {
 
@@ -43,13 +45,24 @@ std::string ExtensionOf(std::string_view name) {
   return AsciiUpperCase(name.substr(dot));
 }
 
+std::string AsciiLowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return result;
+}
+
 bool OneOf(const std::string& upperExtension, std::span<const char* const> list) {
   return std::any_of(list.begin(), list.end(), [&](const char* e) { return upperExtension == e; });
 }
 
 // The key under which the server finds an entry: "/" + name with "/" for
 // "\", upper-cased.
-std::string EntryKey(std::string_view name) { return AnsiUpperCase("/" + ReplaceChar(name, '\\', '/')); }
+std::string EntryKey(std::string_view name) {
+  std::string key(1, '/');
+  key += ReplaceChar(name, '\\', '/');
+  return AnsiUpperCase(key);
+}
 
 std::string Quoted(std::string_view text) {
   constexpr size_t kMost = 80;
@@ -126,6 +139,7 @@ TLinkTarget ResolveLink(std::string_view pagePath, std::string_view link, bool a
       return target;
     if (scheme != "HTTP" && scheme != "HTTPS") {
       target.Kind = TLinkTarget::kWeb;
+      target.Site = AsciiLowerCase(scheme) + ":";
       return target;
     }
     std::string_view rest = std::string_view(text).substr(colon + 1);
@@ -141,12 +155,20 @@ TLinkTarget ResolveLink(std::string_view pagePath, std::string_view link, bool a
       return ResolveLink("/", path, false);
     }
     if (const size_t port = host.find(':'); port != std::string::npos) host.erase(port);
-    host = AsciiUpperCase(host);
-    target.Kind = host == "127.0.0.1" || host == "LOCALHOST" ? TLinkTarget::kFixedPort : TLinkTarget::kWeb;
+    target.Kind = AsciiUpperCase(host) == "127.0.0.1" || AsciiUpperCase(host) == "LOCALHOST"
+                      ? TLinkTarget::kFixedPort
+                      : TLinkTarget::kWeb;
+    if (target.Kind == TLinkTarget::kWeb) target.Site = AsciiLowerCase(host);
     return target;
   }
   if (text.size() >= 2 && text[0] == '/' && text[1] == '/') {
+    // An address without a scheme: the page's own scheme with another host.
+    std::string_view rest = std::string_view(text).substr(2);
+    std::string host(rest.substr(0, std::min(rest.find_first_of("/?#"), rest.size())));
+    if (const size_t at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);
+    if (const size_t port = host.find(':'); port != std::string::npos) host.erase(port);
     target.Kind = TLinkTarget::kWeb;
+    target.Site = AsciiLowerCase(host);
     return target;
   }
   text = text.substr(0, std::min(text.find('#'), text.size()));
@@ -224,9 +246,10 @@ namespace {
 
 class TBookChecker {
  public:
-  TBookChecker(std::span<const uint8_t> block, const TEntryFileName& fileOf)
+  TBookChecker(std::span<const uint8_t> block, const TEntryFileName& fileOf, const TCheckNotes& notes)
       : reader_(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size())),
-        fileOf_(fileOf) {}
+        fileOf_(fileOf),
+        notes_(notes) {}
 
   std::vector<TFinding> Run() {
     ReadDirectory();
@@ -242,10 +265,17 @@ class TBookChecker {
     std::string File;
   };
 
-  void Add(TFindingLevel level, const std::string& file, int line, std::string text) {
-    findings_.push_back({file, line, level, std::move(text)});
+  void Add(TFindingLevel level, const char* code, const std::string& file, int line, std::string text,
+           std::string subject = {}) {
+    findings_.push_back({file, line, level, std::move(text), code, std::move(subject)});
   }
-  void AddConfig(TFindingLevel level, int line, std::string text) { Add(level, configFile_, line, std::move(text)); }
+  void AddConfig(TFindingLevel level, const char* code, int line, std::string text) {
+    Add(level, code, configFile_, line, std::move(text));
+  }
+  // A value whose file reference failed is reported as that failure alone.
+  bool Unresolved(const char* section, const char* key) const {
+    return notes_.UnresolvedKeys.count(ConfigKeyId(section, key)) > 0;
+  }
 
   bool InBook(const std::string& requestPath) const {
     return requestPath == kNavigationPage || requestPath == kAboutPage || keys_.count(AnsiUpperCase(requestPath)) > 0;
@@ -265,7 +295,7 @@ class TBookChecker {
       // other as one page; the same holds for the settings, where that is
       // how an archive may split them.
       if (!added && entry.Key != "/CONFIG.INI")
-        Add(TFindingLevel::Error, entry.File, 0,
+        Add(TFindingLevel::Error, "same-address", entry.File, 0,
             Quoted(entries_[static_cast<size_t>(it->second)].Name) + " and " + Quoted(entry.Name) +
                 " are one address for the viewer (letter case and \"\\\" or \"/\" do not count): every request "
                 "gets both, one after the other");
@@ -276,14 +306,14 @@ class TBookChecker {
 
   // The hex-encoded value of key: its odd length or first non-hex digit.
   void CheckHex(const char* section, const char* key, const std::string& label) {
-    if (!settings_->ValueExists(section, key)) return;
+    if (!settings_->ValueExists(section, key) || Unresolved(section, key)) return;
     const int line = settings_->KeyLine(section, key);
     const std::string value = settings_->ReadString(section, key, "");
     const size_t bytes = value.size() / 2;
     for (size_t i = 0; i < 2 * bytes; ++i) {
       const char c = value[i];
       if (!std::isxdigit(static_cast<unsigned char>(c))) {
-        AddConfig(TFindingLevel::Error, line,
+        AddConfig(TFindingLevel::Error, "hex", line,
                   label + " holds " + Quoted(std::string(1, c)) + " at hex digit " + std::to_string(i + 1) +
                       ", which is not a hex digit: the viewer stops decoding there and reads zero bytes for the "
                       "rest");
@@ -291,7 +321,7 @@ class TBookChecker {
       }
     }
     if (value.size() % 2 != 0)
-      AddConfig(TFindingLevel::Warning, line,
+      AddConfig(TFindingLevel::Warning, "hex", line,
                 label + " has an odd number of hex digits (" + std::to_string(value.size()) +
                     "): the viewer drops the last one");
   }
@@ -305,7 +335,7 @@ class TBookChecker {
         try {
           reader_.Extract(i, config);
         } catch (const Exception& e) {
-          Add(TFindingLevel::Error, entries_[static_cast<size_t>(i)].File, 0,
+          Add(TFindingLevel::Error, "config-damaged", entries_[static_cast<size_t>(i)].File, 0,
               "cannot be inflated (" + e.Message + "): the viewer does not start at all");
           configFailed_ = i;
           return;
@@ -315,7 +345,7 @@ class TBookChecker {
       }
     }
     if (wrongCase >= 0)
-      Add(TFindingLevel::Warning, entries_[static_cast<size_t>(wrongCase)].File, 0,
+      Add(TFindingLevel::Warning, "config-name", entries_[static_cast<size_t>(wrongCase)].File, 0,
           "is not read as the book's settings: the viewer reads only entries named exactly \"config.ini\"");
 
     settings_ = std::make_unique<TResSetupObject>(config);
@@ -341,14 +371,14 @@ class TBookChecker {
           hint = "; write \"Maximized\" exactly so";
         else if (!hasX && resolution.find('X') != std::string::npos)
           hint = "; the \"x\" must be lower case";
-        AddConfig(TFindingLevel::Error, resolutionLine,
+        AddConfig(TFindingLevel::Error, "resolution", resolutionLine,
                   "Resolution " + Quoted(resolution) +
                       " cannot be read: the viewer takes \"Maximized\" or a width and a height around a lower-case "
                       "\"x\", as in \"800x600\"" + hint +
                       "; every window fails at its set-up and shows no icon, no toolbar of the book and no first "
                       "page");
       } else if (width <= 0 || height <= 0) {
-        AddConfig(TFindingLevel::Warning, resolutionLine,
+        AddConfig(TFindingLevel::Warning, "resolution", resolutionLine,
                   "Resolution " + Quoted(resolution) + " gives a window of " + std::to_string(width) + " x " +
                       std::to_string(height) + " pixels");
       }
@@ -360,7 +390,7 @@ class TBookChecker {
       const std::string upper = AsciiUpperCase(text);
       if (!TryStrToInt(text, value) && upper != "FALSE" && upper != "NO" && upper != "OFF" && upper != "0") {
         const bool meantTrue = upper == "TRUE" || upper == "YES" || upper == "ON" || upper == "Y" || upper == "T";
-        AddConfig(TFindingLevel::Warning, settings_->KeyLine("params", "Resizable"),
+        AddConfig(TFindingLevel::Warning, "resizable", settings_->KeyLine("params", "Resizable"),
                   "Resizable " + Quoted(text) + " is not a number, so the viewer reads it as 0 (not resizable)" +
                       (meantTrue ? "; write 1 for a resizable window" : ""));
       }
@@ -369,9 +399,9 @@ class TBookChecker {
     const std::string icon(reinterpret_cast<const char*>(settings.Icon->Memory()),
                            static_cast<size_t>(settings.Icon->Size()));
     const std::string iconProblem = IconFileProblem(std::span(reinterpret_cast<const uint8_t*>(icon.data()), icon.size()));
-    if (!iconProblem.empty()) {
+    if (!iconProblem.empty() && !Unresolved("Icon", "Bitmap")) {
       const int line = settings_->KeyLine("Icon", "Bitmap");
-      AddConfig(TFindingLevel::Error, line,
+      AddConfig(TFindingLevel::Error, "icon", line,
                 std::string(icon.empty() ? "the book has no icon ([Icon] Bitmap is missing or empty)"
                                          : "[Icon] Bitmap is not an icon file") +
                     ": every viewer window fails at its set-up with " + iconProblem +
@@ -383,16 +413,16 @@ class TBookChecker {
       const char* glyphKey = kToolbarGlyphKeys[static_cast<size_t>(i)];
       const char* captionKey = kToolbarCaptionKeys[static_cast<size_t>(i)];
       // An empty glyph value shows the button without a picture.
-      if (button.Present && button.Glyph->Size() > 0) {
+      if (button.Present && button.Glyph->Size() > 0 && !Unresolved("Toolbar", glyphKey)) {
         const std::string problem = BitmapFileProblem(
             std::span(button.Glyph->Memory(), static_cast<size_t>(button.Glyph->Size())));
         if (!problem.empty())
-          AddConfig(TFindingLevel::Error, settings_->KeyLine("Toolbar", glyphKey),
+          AddConfig(TFindingLevel::Error, "glyph", settings_->KeyLine("Toolbar", glyphKey),
                     std::string(glyphKey) + " is not a bitmap file: every viewer window fails with " + problem +
                         " when it sets up the " + kButtonNames[i] +
                         " button; the buttons after it and the first page are not set up");
       } else if (!button.Present && settings_->ValueExists("Toolbar", captionKey)) {
-        AddConfig(TFindingLevel::Warning, settings_->KeyLine("Toolbar", captionKey),
+        AddConfig(TFindingLevel::Warning, "caption-without-glyph", settings_->KeyLine("Toolbar", captionKey),
                   std::string(captionKey) + " is set but " + glyphKey + " is missing: the " + kButtonNames[i] +
                       " button is not shown (a button shows only with its glyph key)");
       }
@@ -407,19 +437,19 @@ class TBookChecker {
         home ? "every window opens on " + std::string(kNotFound)
              : "the navigation page's \"Go to start page\" link shows " + std::string(kNotFound);
     if (settings.StartPage.empty() || start.Kind == TLinkTarget::kNone) {
-      AddConfig(home ? TFindingLevel::Error : TFindingLevel::Warning, startLine,
+      AddConfig(home ? TFindingLevel::Error : TFindingLevel::Warning, "start-page", startLine,
                 startText + " names no page: " +
                     (home ? std::string("every window opens on an empty page")
                           : std::string("the navigation page's \"Go to start page\" link shows an empty page")));
     } else if (start.Kind != TLinkTarget::kBook || start.Path == "/" || !InBook(start.Path)) {
-      AddConfig(home ? TFindingLevel::Error : TFindingLevel::Warning, startLine,
+      AddConfig(home ? TFindingLevel::Error : TFindingLevel::Warning, "start-page", startLine,
                 startText + " is not in the book: " + consequence);
     }
 
     const std::vector<int> userLines = settings_->SectionLineNumbers("users");
     for (int i = 0; i < settings.Users->Count(); ++i)
       if ((*settings.Users)[i].find('=') == std::string::npos)
-        AddConfig(TFindingLevel::Warning, userLines[static_cast<size_t>(i)],
+        AddConfig(TFindingLevel::Warning, "users-line", userLines[static_cast<size_t>(i)],
                   "[users] line " + Quoted((*settings.Users)[i]) +
                       " has no \"=\": it admits an empty user name with the whole line as password");
 
@@ -429,7 +459,7 @@ class TBookChecker {
       const int number = bookmarkLines[static_cast<size_t>(i)];
       const TParamRec param = SplitParam(line);
       if (line.find('=') == std::string::npos)
-        AddConfig(TFindingLevel::Warning, number,
+        AddConfig(TFindingLevel::Warning, "bookmarks-line", number,
                   "[bookmarks] line " + Quoted(line) +
                       " has no \"=\": the bookmark has no title, so its link cannot be seen on the navigation page");
       // The navigation page takes a target with "http://" for an address
@@ -440,7 +470,7 @@ class TBookChecker {
       std::string why = target.Kind == TLinkTarget::kWeb || target.Kind == TLinkTarget::kLocalFile
                             ? " has no \"http://\", so the viewer takes it for a path in the book, where it is not"
                             : " is not in the book";
-      AddConfig(TFindingLevel::Error, number,
+      AddConfig(TFindingLevel::Error, "bookmark-target", number,
                 "bookmark " + Quoted(param.Name) + ": target " + Quoted(param.Value) + why);
     }
 
@@ -463,26 +493,35 @@ class TBookChecker {
         case TLinkTarget::kNone: break;
         case TLinkTarget::kBook:
           if (target.Path == "/") {
-            Add(TFindingLevel::Error, file, line, what + " leads to the top of the book, which shows an empty page");
+            Add(TFindingLevel::Error, "link-top", file, line,
+                what + " leads to the top of the book, which shows an empty page", "/");
           } else if (!InBook(target.Path)) {
             std::string hint;
-            if (link.Value.find('+') != std::string::npos) hint = " (the server reads \"+\" as a blank; write %2B)";
-            Add(TFindingLevel::Error, file, line,
-                what + ": " + BookPathText(target.Path) + " is not in the book" + hint);
+            if (link.Value.find('+') != std::string::npos)
+              hint = " (the server reads \"+\" as a blank; write %2B)";
+            else if (notes_.LeftOutPaths.count(AnsiUpperCase(target.Path)) > 0)
+              hint = " (config.ini names it with \"@\", which keeps it out of the book; put a copy of it in the "
+                     "folder for the pages)";
+            Add(TFindingLevel::Error, "link-missing", file, line,
+                what + ": " + BookPathText(target.Path) + " is not in the book" + hint, BookPathText(target.Path));
           }
           break;
         case TLinkTarget::kAboveRoot:
-          Add(TFindingLevel::Error, file, line, what + " leaves the book: it climbs above the book's top folder");
+          Add(TFindingLevel::Error, "link-above-top", file, line,
+              what + " leaves the book: it climbs above the book's top folder", "..");
           break;
         case TLinkTarget::kWeb:
-          Add(TFindingLevel::Warning, file, line, what + " leaves the book for the web");
+          // Most books link to the web on purpose: worth knowing, not
+          // worth a warning, and summarised per site.
+          Add(TFindingLevel::Info, "link-web", file, line, what + " leaves the book for the web",
+              Cp1252ToUtf8(target.Site));
           break;
         case TLinkTarget::kLocalFile:
-          Add(TFindingLevel::Error, file, line,
-              what + " leaves the book: it names a file on this computer, which readers do not have");
+          Add(TFindingLevel::Error, "link-local-file", file, line,
+              what + " leaves the book: it names a file on this computer, which readers do not have", "file:");
           break;
         case TLinkTarget::kFixedPort:
-          Add(TFindingLevel::Warning, file, line,
+          Add(TFindingLevel::Warning, "link-fixed-port", file, line,
               what + " names the viewer's server with a fixed address; its port is chosen when the book opens, "
                      "so write the path relative to the page" +
                   (about ? " or with \"http://ebook_host/\"" : ""));
@@ -499,7 +538,7 @@ class TBookChecker {
         reader_.Extract(i, content);
       } catch (const Exception& e) {
         if (i == configFailed_) continue;
-        Add(TFindingLevel::Error, entry.File, 0,
+        Add(TFindingLevel::Error, "entry-damaged", entry.File, 0,
             "cannot be inflated (" + e.Message + "): readers see that message instead of its content");
         continue;
       }
@@ -512,15 +551,16 @@ class TBookChecker {
       // search passes over is worth knowing about.
       const bool text = !bytes.empty() && bytes.find('\0') == std::string_view::npos;
       if (text && i < 2 && entry.Name != "config.ini" && entry.Name != "book.lst")
-        Add(TFindingLevel::Info, entry.File, 0, "the search never reads the first two entries of a book");
+        Add(TFindingLevel::Info, "search-skips", entry.File, 0, "the search never reads the first two entries of a book");
       else if (text && i >= 2 && OneOf(extension, kUnsearched))
-        Add(TFindingLevel::Info, entry.File, 0,
+        Add(TFindingLevel::Info, "search-skips", entry.File, 0,
             "the search skips entries named " + AsciiUpperCase(extension) + ", so its text is never found");
     }
   }
 
   const TRes_invoker reader_;
   const TEntryFileName& fileOf_;
+  const TCheckNotes& notes_;
   std::vector<TEntry> entries_;
   std::map<std::string, int> keys_;  // entry key -> first entry index
   std::string configFile_;
@@ -529,67 +569,64 @@ class TBookChecker {
   std::vector<TFinding> findings_;
 };
 
-const char* LevelText(TFindingLevel level) {
-  switch (level) {
-    case TFindingLevel::Error: return "error";
-    case TFindingLevel::Warning: return "warning";
-    case TFindingLevel::Info: return "info";
-  }
-  return "error";
-}
-
-std::string Plural(size_t count, const char* word) {
-  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
 
 }  // namespace
 
-std::vector<TFinding> CheckBookBlock(std::span<const uint8_t> block, const TEntryFileName& fileOf) {
-  return TBookChecker(block, fileOf).Run();
+std::vector<TFinding> CheckBookBlock(std::span<const uint8_t> block, const TEntryFileName& fileOf,
+                                     const TCheckNotes& notes) {
+  return TBookChecker(block, fileOf, notes).Run();
 }
 
-int WriteFindings(std::vector<TFinding> findings, const std::string& book, std::ostream& out) {
-  std::stable_sort(findings.begin(), findings.end(), [](const TFinding& a, const TFinding& b) {
-    return a.File != b.File ? a.File < b.File : a.Line < b.Line;
-  });
-  size_t counts[3] = {0, 0, 0};
-  for (const TFinding& f : findings) {
-    ++counts[static_cast<int>(f.Level)];
-    out << f.File;
-    if (f.Line > 0) out << ':' << f.Line;
-    out << ": " << LevelText(f.Level) << ": " << f.Text << '\n';
-  }
-  out << "bookc: " << book << ": " << Plural(counts[0], "error") << ", " << Plural(counts[1], "warning") << ", "
-      << counts[2] << " info\n";
-  return static_cast<int>(counts[0]);
+TCheckedBook PackAndCheckBookFolder(const std::string& folderName, int level) {
+  TBookFolder folder = ReadBookFolder(folderName);
+  TCheckedBook book;
+  book.Findings = folder.ReferenceProblems;
+  for (const TRefusedFile& refused : folder.Refused)
+    book.Findings.push_back({Utf8Of(refused.Path), 0, TFindingLevel::Error, refused.Reason, "file-refused", ""});
+  // The rest is checked as the book it would make without them.
+  folder.Refused.clear();
+  TPackOptions options;
+  options.Level = level;
+  book.Block = PackBookFolder(folder, options);
+  std::vector<TFinding> more = CheckBookBlock(
+      book.Block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); }, folder.Notes);
+  book.Findings.insert(book.Findings.end(), more.begin(), more.end());
+  return book;
 }
 
 std::vector<TFinding> CheckBookFolder(const std::string& folderName) {
-  TBookFolder folder = ReadBookFolder(folderName);
-  std::vector<TFinding> findings;
-  for (const TRefusedFile& refused : folder.Refused)
-    findings.push_back({Utf8Of(refused.Path), 0, TFindingLevel::Error, refused.Reason});
-  // The rest is checked as the book it would make without them; stored
-  // without compression, which the reader inflates like any other level.
-  folder.Refused.clear();
-  TPackOptions options;
-  options.Level = 0;
-  const std::vector<uint8_t> block = PackBookFolder(folder, options);
-  std::vector<TFinding> more =
-      CheckBookBlock(block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); });
-  findings.insert(findings.end(), more.begin(), more.end());
-  return findings;
+  // Stored without compression, which the reader inflates like any other
+  // level.
+  return PackAndCheckBookFolder(folderName, 0).Findings;
 }
 
-int CommandCheck(const std::string& book, std::ostream& out, std::ostream& err) {
+int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string book;
+  TReportOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--verbose") {
+      options.Verbose = true;
+    } else if (args[i] == "--format" && i + 1 < args.size() && (args[i + 1] == "json" || args[i + 1] == "text")) {
+      options.Json = args[++i] == "json";
+    } else if (book.empty() && !args[i].starts_with("--")) {
+      book = args[i];
+    } else {
+      err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json]\n";
+      return 2;
+    }
+  }
+  if (book.empty()) {
+    err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json]\n";
+    return 2;
+  }
   std::error_code ec;
   std::vector<TFinding> findings;
   if (std::filesystem::is_directory(PathFromUtf8(book), ec)) {
     findings = CheckBookFolder(book);
   } else {
-    const TBookImage image = LoadBookImage(book);
+    const TBookImage image = LoadBookFile(book);
     findings = CheckBookBlock(image.Block, [](int, const std::string& name) { return Cp1252ToUtf8(name); });
   }
   out.flush();
-  return WriteFindings(std::move(findings), book, out) > 0 ? 1 : 0;
+  return WriteFindings(std::move(findings), book, out, options) > 0 ? 1 : 0;
 }

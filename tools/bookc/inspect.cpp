@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "archive/book_file.h"
+#include "tools/common/book_image.h"
 #include "archive/res_invoker.h"
 #include "archive/res_setup.h"
 #include "archive/string_routines.h"
@@ -45,7 +46,7 @@ fs::path ExtractPath(const fs::path& destination, const std::string& name) {
 }  // namespace
 
 int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
-  const TBookImage image = LoadBookImage(book);
+  const TBookImage image = LoadBookFile(book);
   const TRes_invoker reader = ReaderOf(image);
   int failures = 0;
   for (int i = 0; i < reader.Count(); ++i) {
@@ -68,7 +69,7 @@ int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
 }
 
 int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err) {
-  const TBookImage image = LoadBookImage(book);
+  const TBookImage image = LoadBookFile(book);
   const TRes_invoker reader = ReaderOf(image);
   const fs::path root = PathFromUtf8(destination);
   std::vector<std::string> written;
@@ -115,7 +116,7 @@ int CommandHex(const std::string& file, std::ostream& out, std::ostream& err) {
 }
 
 int CommandSettings(const std::string& book, std::ostream& out, std::ostream& err) {
-  const TBookImage image = LoadBookImage(book);
+  const TBookImage image = LoadBookFile(book);
   const TRes_invoker reader = ReaderOf(image);
   // Every entry named exactly "config.ini", in directory order, as the
   // viewer reads them.

@@ -8,10 +8,14 @@
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
 #include "runtime/process.h"
+#include "runtime/scope_exit.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
 #include "tools/bookc/check.h"
+#include "tools/bookc/config_refs.h"
 #include "tools/bookc/pe_resources.h"
+#include "tools/bookc/sign.h"
+#include "tools/common/book_image.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +63,9 @@ TBookFolder ReadBookFolder(const std::string& folder) {
   for (auto it = fs::recursive_directory_iterator(result.Root, fs::directory_options::none, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory()) continue;
-    const fs::path relative = fs::relative(it->path(), result.Root);
+    // Lexically: a link inside the book is stored under its own name, not
+    // under the path of what it points to (which fs::relative would give).
+    const fs::path relative = it->path().lexically_relative(result.Root);
     const std::string utf8 = GenericUtf8Of(relative);
     uint64_t size = 0;
     try {
@@ -92,6 +98,27 @@ TBookFolder ReadBookFolder(const std::string& folder) {
   if (ec) throw Exception(Format("Cannot read the folder \"%s\": %s", folder.c_str(), ec.message().c_str()));
   std::sort(result.Files.begin(), result.Files.end(),
             [](const TBookFolderFile& a, const TBookFolderFile& b) { return a.Name < b.Name; });
+
+  if (!result.Config.empty()) {
+    const std::vector<uint8_t> config = ReadFileBytes(result.Config);
+    TConfigReferences references = ResolveConfigReferences(config, result.Root, Utf8Of(result.Config));
+    result.ConfigText = std::move(references.Text);
+    result.ReferenceProblems = std::move(references.Problems);
+    result.Notes.UnresolvedKeys = std::move(references.UnresolvedKeys);
+    // A named file is in config.ini already; a second copy in the book
+    // would only be bytes no reader sees. Compared as files, so that a name
+    // written in other letter case on Windows still matches.
+    for (const fs::path& named : references.Files) {
+      std::error_code sizeError;
+      const uintmax_t namedSize = fs::file_size(named, sizeError);
+      std::erase_if(result.Files, [&](const TBookFolderFile& file) {
+        std::error_code sameError;
+        if (sizeError || file.Size != namedSize || !fs::equivalent(file.Path, named, sameError)) return false;
+        result.Notes.LeftOutPaths.insert(AnsiUpperCase("/" + file.Name));
+        return true;
+      });
+    }
+  }
   return result;
 }
 
@@ -113,8 +140,7 @@ std::vector<uint8_t> PackBookFolder(const TBookFolder& folder, const TPackOption
   for (const auto& f : files) totalBytes += f.Size;
 
   TArchiveBuilder builder;
-  const std::vector<uint8_t> config = folder.Config.empty() ? std::vector<uint8_t>() : ReadFileBytes(folder.Config);
-  builder.Add("config.ini", config, options.Level);
+  builder.Add("config.ini", folder.ConfigText, options.Level);
 
   std::string list;
   for (const auto& f : files) list += f.Name + "\t" + IntToStr(static_cast<int64_t>(f.Size)) + "\r\n";
@@ -133,13 +159,21 @@ std::vector<uint8_t> PackBookFolder(const TBookFolder& folder, const TPackOption
 namespace {
 
 // The findings of the block packed from folder, on err when there are any.
-// Returns false when strict and one is an error: nothing may be written.
+// Returns false when nothing may be written: a file reference of config.ini
+// cannot be used (the book would lack what the author named), or strict and
+// one finding is an error.
 bool ReportFindings(const TBookFolder& folder, const std::vector<uint8_t>& block, const std::string& folderName,
                     bool strict, std::ostream& err) {
-  const std::vector<TFinding> findings =
-      CheckBookBlock(block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); });
+  std::vector<TFinding> findings = folder.ReferenceProblems;
+  std::vector<TFinding> more = CheckBookBlock(
+      block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); }, folder.Notes);
+  findings.insert(findings.end(), more.begin(), more.end());
   if (findings.empty()) return true;
   const int errors = WriteFindings(findings, folderName, err);
+  if (!folder.ReferenceProblems.empty()) {
+    err << "bookc: nothing written: config.ini names files that cannot be used (see above)\n";
+    return false;
+  }
   if (strict && errors > 0) {
     err << "bookc: --strict: nothing written because of the errors above\n";
     return false;
@@ -204,6 +238,19 @@ fs::path FindBeside(const std::string& fileName) {
   return {};
 }
 
+// The book's title as the viewer reads it, for the signature's description.
+std::string BookTitle(const std::vector<uint8_t>& block) {
+  const TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
+  TMemoryStream config;
+  for (int i = 0; i < reader.Count(); ++i)
+    if (EntryName(reader.GetEntry(i)) == "config.ini") reader.Extract(i, config);
+  TResSetup settings;
+  TResSetupObject(config).ReadSettings(settings);
+  const std::string title = WideToUtf8(AnsiToWide(settings.Title));
+  FreeSettings(settings);
+  return title;
+}
+
 // The host program with the book's icon (the [Icon] entry of its settings)
 // as its own icon resource, so that Explorer, shortcuts and the taskbar show
 // the book's icon before the viewer's window opens. A book without a usable
@@ -241,24 +288,51 @@ std::vector<uint8_t> WithBookIcon(const std::vector<uint8_t>& program, const fs:
 }  // namespace
 
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  constexpr const char* kUsage =
+      "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict]\n"
+      "                 [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]]\n";
   std::vector<std::string> positional;
   TPackOptions options;
   fs::path host;
   fs::path library;
   bool strict = false;
+  bool signing = false;
+  TSignOptions sign;
   for (size_t i = 0; i < args.size(); ++i) {
+    const bool hasValue = i + 1 < args.size();
     if (args[i] == "--strict") {
       strict = true;
-    } else if ((args[i] == "--host" || args[i] == "--dll") && i + 1 < args.size()) {
+    } else if ((args[i] == "--host" || args[i] == "--dll") && hasValue) {
       (args[i] == "--host" ? host : library) = PathFromUtf8(args[i + 1]);
       ++i;
+    } else if (args[i] == "--sign" && hasValue) {
+      signing = true;
+      sign.Certificate = PathFromUtf8(args[++i]);
+    } else if (args[i] == "--sign-password-file" && hasValue) {
+      sign.PasswordFile = PathFromUtf8(args[++i]);
+    } else if (args[i] == "--timestamp" && hasValue) {
+      sign.TimestampUrl = args[++i];
+    } else if (args[i].starts_with("--")) {
+      err << kUsage;
+      return 2;
     } else {
       positional.push_back(args[i]);
     }
   }
-  if (positional.size() != 2) {
-    err << "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict]\n";
+  if (positional.size() != 2 || (!signing && (!sign.PasswordFile.empty() || !sign.TimestampUrl.empty()))) {
+    err << kUsage;
     return 2;
+  }
+  // Everything signing needs is looked for before the book is made, so that
+  // a missing tool or certificate costs no packing.
+  TSigner signer;
+  if (signing) {
+    std::error_code ec;
+    if (!fs::is_regular_file(sign.Certificate, ec))
+      throw Exception(Format("The certificate \"%s\" is not a file", Utf8Of(sign.Certificate).c_str()));
+    if (!sign.PasswordFile.empty() && !fs::is_regular_file(sign.PasswordFile, ec))
+      throw Exception(Format("The password file \"%s\" is not a file", Utf8Of(sign.PasswordFile).c_str()));
+    signer = FindSigner();
   }
   if (host.empty()) host = FindBeside("ebookhost.exe");
   if (library.empty()) library = host.empty() ? FindBeside("ebookview.dll") : host.parent_path() / "ebookview.dll";
@@ -293,7 +367,27 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
   book.insert(book.end(), trailer.begin(), trailer.end());
 
   const fs::path target = PathFromUtf8(positional[1]);
-  WriteWholeFile(Utf8Of(target), book);
+  if (!signing) {
+    WriteWholeFile(Utf8Of(target), book);
+  } else {
+    // Signed last, so that the signature covers the file as readers get it.
+    fs::path unsignedFile = target;
+    unsignedFile += ".unsigned";
+    WriteWholeFile(Utf8Of(unsignedFile), book);
+    const TScopeExit removeUnsigned([&] {
+      std::error_code removeError;
+      fs::remove(unsignedFile, removeError);
+    });
+    sign.Description = BookTitle(block);
+    SignProgram(signer, unsignedFile, target, sign);
+    try {
+      LoadBookFile(Utf8Of(target));
+    } catch (const Exception& e) {
+      std::error_code removeError;
+      fs::remove(target, removeError);
+      throw Exception(Format("The signed e-book cannot find its book (%s); nothing written", e.Message.c_str()));
+    }
+  }
   const fs::path libraryTarget = target.parent_path() / "ebookview.dll";
   if (!fs::equivalent(library, libraryTarget, ec)) {
     // The Windows runtime's copy refuses an existing target even when told
@@ -306,6 +400,8 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
       throw Exception(Format("Cannot copy the viewer library to \"%s\": %s", Utf8Of(libraryTarget).c_str(),
                              ec.message().c_str()));
   }
-  out << "bookc: wrote " << positional[1] << " (" << book.size() << " bytes) and " << Utf8Of(libraryTarget) << "\n";
+  out << "bookc: wrote " << positional[1] << " (" << fs::file_size(target, ec) << " bytes"
+      << (signing ? ", signed by " + Utf8Of(PathFromUtf8(signer.Program).filename()) : std::string()) << ") and "
+      << Utf8Of(libraryTarget) << "\n";
   return 0;
 }

@@ -1,10 +1,11 @@
-// Serves a book archive with the viewer's own book manager and HTTP engine, so
-// that any browser on the machine can read it:
+// Serves a book with the viewer's own book manager and HTTP engine, so that
+// any browser on the machine can read it:
 //   bookserve BOOK [--highlight TEXT] [--case-sensitive]
-#include <signal.h>
-
-#include <cstdlib>
+// BOOK is an archive block or an e-book program, or a book folder: a folder
+// is served as it is written (live_book.h), packed again whenever one of its
+// files changes.
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -12,10 +13,16 @@
 #include "runtime/exceptions.h"
 #include "runtime/process.h"
 #include "server/ebook_manager.h"
+#include "tools/bookc/bookc.h"
+#include "tools/bookserve/live_book.h"
+#include "tools/bookserve/stop_signal.h"
+#include "tools/common/book_image.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: bookserve BOOK [--highlight TEXT] [--case-sensitive]\n";
+constexpr const char* kUsage = "usage: bookserve BOOK|BOOKDIR [--highlight TEXT] [--case-sensitive]\n";
+// How often a book folder is looked at for changes.
+constexpr int kWatchMilliseconds = 250;
 
 // The block as a host holds it: one buffer of its own, suitably aligned.
 struct TAlignedBlock {
@@ -23,20 +30,75 @@ struct TAlignedBlock {
   const THostArchive* Archive() const { return reinterpret_cast<const THostArchive*>(Words.get()); }
 };
 
+int ServeFolder(const std::string& folder, const TSearchState& search, TStopSignal& stop) {
+  std::unique_ptr<TLiveBook> book;
+  try {
+    TLiveBook::TOptions options;
+    options.Search = search;
+    book = std::make_unique<TLiveBook>(folder, options, std::cout);
+  } catch (const Exception& e) {
+    std::cerr << "bookserve: " << e.Message << '\n';
+    return 1;
+  }
+  std::cout << "Serving \"" << book->Title() << "\" at " << book->Address() << std::endl;
+  std::cout << "bookserve: watching " << folder
+            << ": a change to its files is served after a moment (refresh the browser); Ctrl-C stops" << std::endl;
+  while (!stop.Wait(kWatchMilliseconds)) {
+    try {
+      book->Refresh();
+    } catch (const Exception& e) {
+      std::cerr << "bookserve: " << e.Message << '\n';
+    }
+  }
+  book.reset();
+  return 0;
+}
+
+int ServeFile(const std::string& file, const TSearchState& search, bool highlighting, TStopSignal& stop) {
+  TAlignedBlock block;
+  std::unique_ptr<TEbookManager> manager;
+  try {
+    const TBookImage image = LoadBookFile(file);
+    block.Words = std::make_unique<uint64_t[]>(image.Block.size() / 8 + 1);
+    std::memcpy(block.Words.get(), image.Block.data(), image.Block.size());
+    HostArchive = block.Archive();
+    manager = std::make_unique<TEbookManager>();
+    BookManager = manager.get();
+    if (highlighting) manager->SetSearchState(search);
+  } catch (const Exception& e) {
+    std::cerr << "bookserve: " << e.Message << '\n';
+    return 1;
+  }
+
+  std::cout << "Serving \"" << manager->Settings.Title << "\" at http://127.0.0.1:" << manager->PortText << "/"
+            << manager->Settings.StartPage << std::endl;
+
+  stop.Wait(-1);
+  int status = 0;
+  try {
+    manager->StopServer();
+  } catch (const Exception& e) {
+    std::cerr << "bookserve: " << e.Message << '\n';
+    status = 1;
+  }
+  BookManager = nullptr;
+  manager.reset();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args = CommandLineArguments(argc, argv);
   std::string book;
-  std::string highlight;
+  TSearchState search;
   bool highlighting = false;
-  bool caseSensitive = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--highlight" && i + 1 < args.size()) {
-      highlight = args[++i];
-      highlighting = true;
+      search.SearchText = args[++i];
+      search.HighlightActive = highlighting = true;
     } else if (args[i] == "--case-sensitive") {
-      caseSensitive = true;
+      search.SearchCaseSensitive = true;
     } else if (book.empty() && !args[i].starts_with("--")) {
       book = args[i];
     } else {
@@ -48,43 +110,11 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  if (!highlighting) search = TSearchState{};
 
-  // The server's threads inherit this mask, so only sigwait below sees the
-  // stop signals.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  TAlignedBlock block;
-  std::unique_ptr<TEbookManager> manager;
-  try {
-    const TBookImage image = LoadBookImage(book);
-    block.Words = std::make_unique<uint64_t[]>(image.Block.size() / 8 + 1);
-    std::memcpy(block.Words.get(), image.Block.data(), image.Block.size());
-    HostArchive = block.Archive();
-    manager = std::make_unique<TEbookManager>();
-    BookManager = manager.get();
-    if (highlighting) manager->SetSearchState({true, highlight, caseSensitive});
-  } catch (const Exception& e) {
-    std::cerr << "bookserve: " << e.Message << '\n';
-    return 1;
-  }
-
-  std::cout << "Serving \"" << manager->Settings.Title << "\" at http://127.0.0.1:" << manager->PortText << "/"
-            << manager->Settings.StartPage << std::endl;
-
-  int signal = 0;
-  sigwait(&stopSignals, &signal);
-  int status = 0;
-  try {
-    manager->StopServer();
-  } catch (const Exception& e) {
-    std::cerr << "bookserve: " << e.Message << '\n';
-    status = 1;
-  }
-  BookManager = nullptr;
-  manager.reset();
-  return status;
+  // Before the server's threads start, which inherit its blocked signals.
+  TStopSignal stop;
+  std::error_code ec;
+  if (std::filesystem::is_directory(PathFromUtf8(book), ec)) return ServeFolder(book, search, stop);
+  return ServeFile(book, search, highlighting, stop);
 }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "archive/book_file.h"
+#include "tools/common/book_image.h"
 #include "ebookview.h"
 #include "runtime/ansi.h"
 #include "runtime/exceptions.h"
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
   // The block stays in this buffer, unchanged, for the whole ShowEbook call.
   std::unique_ptr<uint64_t[]> block;
   try {
-    const TBookImage image = LoadBookImage(bookFile);
+    const TBookImage image = LoadBookFile(bookFile);
     block = std::make_unique<uint64_t[]>(image.Block.size() / 8 + 1);
     std::memcpy(block.get(), image.Block.data(), image.Block.size());
   } catch (const Exception& e) {
