@@ -22,6 +22,41 @@ TskWindowButton ThemeButton(int index, TSkWindowState state) {
   }
 }
 
+// The icon as a picture of size x size with its own transparency: drawn
+// once over black and once over white, a pixel's alpha is what the two
+// leave apart, and its colour what the black one shows, unpremultiplied.
+// Every kind of icon comes out right this way (masked, or with soft edges
+// of its own), where a fill with the key colour left its see-through pixels
+// magenta and its soft edges tinted.
+void IconPicture(TskBitmap& picture, HICON icon, int size) {
+  TskBitmap onWhite;
+  picture.SetSize(size, size);
+  onWhite.SetSize(size, size);
+  picture.Fill(0xFF000000u);
+  onWhite.Fill(0xFFFFFFFFu);
+  DrawIconEx(picture.DC(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  DrawIconEx(onWhite.DC(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  for (int y = 0; y < size; ++y) {
+    TskPixel* black = picture.Row(y);
+    const TskPixel* white = onWhite.Row(y);
+    for (int x = 0; x < size; ++x) {
+      const int spread = std::max({PixelRed(white[x]) - PixelRed(black[x]), PixelGreen(white[x]) - PixelGreen(black[x]),
+                                   PixelBlue(white[x]) - PixelBlue(black[x]), 0});
+      const int alpha = 255 - std::min(spread, 255);
+      if (alpha == 0) {
+        black[x] = 0;
+        continue;
+      }
+      auto unmix = [alpha](int channel) { return std::min(255, (channel * 255 + alpha / 2) / alpha); };
+      black[x] = (static_cast<TskPixel>(alpha) << 24) | (static_cast<TskPixel>(unmix(PixelRed(black[x]))) << 16) |
+                 (static_cast<TskPixel>(unmix(PixelGreen(black[x]))) << 8) |
+                 static_cast<TskPixel>(unmix(PixelBlue(black[x])));
+    }
+  }
+  picture.AlphaBlend = true;
+}
+
 }  // namespace
 
 TSkForm::TSkForm(TComponent* owner) : TSkDefaultForm(owner) {}
@@ -165,10 +200,7 @@ void TSkForm::DrawThemedFrame(TCanvas& canvas, TskTheme& theme, const TskWindowI
     }
     const TskBitmap* glyph = nullptr;
     if (button == wbSysMenu) {
-      const int size = GetSystemMetrics(SM_CXSMICON);
-      icon.SetSize(size, size);
-      icon.Fill(kKeyPixel);
-      DrawIconEx(icon.DC(), 0, 0, SmallIcon(), size, size, 0, nullptr, DI_NORMAL);
+      IconPicture(icon, SmallIcon(), GetSystemMetrics(SM_CXSMICON));
       glyph = &icon;
     }
     theme.PaintWindowButton(kind, canvas, themeObject_, MakePartRecord(rect, button, state, glyph));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/forms_support.h"
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_controls.h"
 #include "skin/core/sk_gdi_guards.h"
@@ -433,6 +434,54 @@ TEST_F(FrameTest, ThemedFrameShowsTheThemesOwnPaintingInEveryBufferingMode) {
     }
     EXPECT_NE(Rgb(actual, close.X, close.Y), Rgb(expected, close.X, close.Y)) << "the button is drawn over the frame";
   }
+}
+
+// An icon file of one 16 x 16 image whose left half is see-through and
+// whose right half is opaque red.
+std::string HalfIconFile() {
+  std::string image;
+  Put32(image, 40);
+  Put32(image, 16);
+  Put32(image, 32);  // colours and mask
+  Put16(image, 1);
+  Put16(image, 32);
+  for (int i = 0; i < 6; ++i) Put32(image, 0);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) Put32(image, x < 8 ? 0x00000000u : 0xFFFF0000u);
+  }
+  for (int y = 0; y < 16; ++y) Put32(image, 0x000000FFu);  // mask rows: the left 8 pixels set
+  std::string file;
+  Put16(file, 0);
+  Put16(file, 1);
+  Put16(file, 1);
+  file += std::string{16, 16, 0, 0};
+  Put16(file, 1);
+  Put16(file, 32);
+  Put32(file, static_cast<uint32_t>(image.size()));
+  Put32(file, 22);
+  return file + image;
+}
+
+TEST_F(FrameTest, TheThemedCaptionShowsTheIconsSeeThroughPixelsAsTheCaption) {
+  UseSkylineTheme();
+  TSkForm* frame = Make(400, 300);
+  frame->SetCaption(L"");
+  TBytesStream icon(HalfIconFile());
+  form_->Icon().LoadFromStream(icon);
+  ASSERT_TRUE(frame->UsesTheme());
+  SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
+  TskBitmap expected;
+  expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
+  {
+    TSkBorrowedCanvas canvas(expected.DC());
+    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
+  }
+  const TRect rect = frame->ButtonRect(1);
+  ASSERT_FALSE(IsRectEmpty(rect));
+  const TPoint centre = Center(rect);
+  EXPECT_EQ(ScreenRgb(Window(), centre.X - 5, centre.Y), Rgb(expected, centre.X - 5, centre.Y))
+      << "the caption shows through, not the key colour";
+  EXPECT_EQ(ScreenRgb(Window(), centre.X + 4, centre.Y), 0xFF0000u) << "the icon's own pixels";
 }
 
 // A frame that records where its system menu would pop up.
