@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -60,6 +61,14 @@ class FrameTest : public ::testing::Test {
     return static_cast<TFrame*>(frame_);
   }
   HWND Window() { return form_->Handle(); }
+  // The frame as the current theme paints it (no caption buttons).
+  static std::unique_ptr<TskBitmap> ThemesOwnFrame(TSkForm& frame) {
+    auto picture = std::make_unique<TskBitmap>();
+    picture->SetSize(frame.FrameWidth(), frame.FrameHeight());
+    TSkBorrowedCanvas canvas(picture->DC());
+    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame.WindowInfo());
+    return picture;
+  }
   LRESULT HitTest(TPoint p) { return SendMessageW(Window(), WM_NCHITTEST, 0, ScreenPoint(Window(), p)); }
   void Down(TPoint p) { SendMessageW(Window(), WM_NCLBUTTONDOWN, HTCAPTION, ScreenPoint(Window(), p)); }
   void Move(TPoint p) { SendMessageW(Window(), WM_NCMOUSEMOVE, HTCAPTION, ScreenPoint(Window(), p)); }
@@ -408,12 +417,8 @@ TEST_F(FrameTest, ThemedFrameShowsTheThemesOwnPaintingInEveryBufferingMode) {
   ASSERT_TRUE(frame->UsesTheme());
   // The theme paints the frame into a bitmap of the window's size.
   SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
-  TskBitmap expected;
-  expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
-  {
-    TSkBorrowedCanvas canvas(expected.DC());
-    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
-  }
+  const std::unique_ptr<TskBitmap> painted = ThemesOwnFrame(*frame);
+  const TskBitmap& expected = *painted;
   const int band = frame->ClientRect().Top;
   const TPoint close = Center(frame->ButtonRect(0));
   for (TSkFormPerformance mode : {qvfpNoBuffer, qvfpSharedBuffer, qvfpPersistentBuffer, qvfpDoubleBuffer}) {
@@ -470,16 +475,11 @@ TEST_F(FrameTest, TheThemedCaptionShowsTheIconsSeeThroughPixelsAsTheCaption) {
   form_->Icon().LoadFromStream(icon);
   ASSERT_TRUE(frame->UsesTheme());
   SendMessageW(Window(), WM_NCACTIVATE, TRUE, 0);
-  TskBitmap expected;
-  expected.SetSize(frame->FrameWidth(), frame->FrameHeight());
-  {
-    TSkBorrowedCanvas canvas(expected.DC());
-    ThemeManager().CurrentTheme()->PaintWindow(WindowKindOf(kbsStandard), canvas, "default", frame->WindowInfo());
-  }
+  const std::unique_ptr<TskBitmap> expected = ThemesOwnFrame(*frame);
   const TRect rect = frame->ButtonRect(1);
   ASSERT_FALSE(IsRectEmpty(rect));
   const TPoint centre = Center(rect);
-  EXPECT_EQ(ScreenRgb(Window(), centre.X - 5, centre.Y), Rgb(expected, centre.X - 5, centre.Y))
+  EXPECT_EQ(ScreenRgb(Window(), centre.X - 5, centre.Y), Rgb(*expected, centre.X - 5, centre.Y))
       << "the caption shows through, not the key colour";
   EXPECT_EQ(ScreenRgb(Window(), centre.X + 4, centre.Y), 0xFF0000u) << "the icon's own pixels";
 }
