@@ -100,6 +100,13 @@ size_t BlockEnd(std::wstring_view text, size_t open) {
   return text.size();
 }
 
+// What lies between the "{" at text[open] and its "}" before end (or the
+// text's end, for a block the sheet never closes).
+std::wstring_view BlockContent(std::wstring_view text, size_t open, size_t end) {
+  const size_t close = end > open + 1 && text[end - 1] == L'}' ? end - 1 : end;
+  return text.substr(open + 1, close - open - 1);
+}
+
 std::vector<std::wstring_view> SplitAtTop(std::wstring_view text, wchar_t separator) {
   std::vector<std::wstring_view> parts;
   size_t start = 0;
@@ -616,7 +623,7 @@ class TSheetParser {
       if (open == std::wstring_view::npos) break;
       const size_t end = BlockEnd(css, open);
       const std::wstring_view prelude = css.substr(i, open - i);
-      const std::wstring_view block = css.substr(open + 1, end > open + 1 ? end - open - 2 : 0);
+      const std::wstring_view block = BlockContent(css, open, end);
       Rule(prelude, block, media);
       i = end;
     }
@@ -634,7 +641,7 @@ class TSheetParser {
       return stop + 1;
     }
     const size_t end = BlockEnd(css, stop);
-    const std::wstring_view block = css.substr(stop + 1, end > stop + 1 ? end - stop - 2 : 0);
+    const std::wstring_view block = BlockContent(css, stop, end);
     if (name == L"media") {
       Parse(block, WithMedia(media, std::wstring(prelude)), depth + 1);
     } else if (name == L"supports" || name == L"layer" || name == L"document" || name == L"-moz-document" ||

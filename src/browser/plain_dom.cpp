@@ -382,6 +382,7 @@ class TTreeBuilder {
       }
       i = Markup(s, i);
     }
+    EnsureBody();  // a page without content still has its body
     return std::move(doc_);
   }
 
@@ -421,15 +422,13 @@ class TTreeBuilder {
       EndTag(token);
       return after;
     }
+    const bool newlineIsMarkup = foreign_ == 0 && (token.Name == "pre" || token.Name == "listing");
     const int element = StartTag(token);
+    // A newline right after <pre> or <listing> is not content.
+    if (newlineIsMarkup && after < s.size() && s[after] == L'\n') return after + 1;
     if (element < 0) return after;
     const TContent content = foreign_ > 0 ? TContent::kNormal : ContentKind(doc_.Nodes[element].Tag);
-    if (content == TContent::kNormal) {
-      // A newline right after <pre>, <listing> or <textarea> is not content.
-      const TTag tag = doc_.Nodes[element].Tag;
-      if ((tag == TTag::kPre || tag == TTag::kListing) && after < s.size() && s[after] == L'\n') return after + 1;
-      return after;
-    }
+    if (content == TContent::kNormal) return after;
     size_t contentStart = after;
     if (doc_.Nodes[element].Tag == TTag::kTextarea && contentStart < s.size() && s[contentStart] == L'\n') {
       ++contentStart;
@@ -516,6 +515,11 @@ class TTreeBuilder {
   }
 
   int Current() const { return stack_.back(); }
+  // Inside a <template>: its content stays where it is, whatever it holds.
+  bool InTemplate() const {
+    return std::any_of(stack_.begin() + 1, stack_.end(),
+                       [this](int node) { return doc_.Nodes[node].Tag == TTag::kTemplate; });
+  }
   TTag CurrentTag() const { return stack_.size() > 1 ? doc_.Nodes[stack_.back()].Tag : TTag::kUnknown; }
 
   int NewNode(int parent, int before = -1) {
@@ -661,7 +665,7 @@ class TTreeBuilder {
       MergeAttributes(doc_.Body, token.Attributes);
       return -1;
     }
-    if (doc_.Body < 0) {
+    if (doc_.Body < 0 && !InTemplate()) {
       if (BelongsInHead(tag)) {
         EnsureHtml();
         if (doc_.Head < 0) {
@@ -792,7 +796,14 @@ class TTreeBuilder {
       }
       case TTag::kP: {
         const int p = InScope(TTag::kP, true);
-        if (p >= 0) Pop(p);
+        if (p >= 0) {
+          Pop(p);
+        } else {
+          // A "</p>" with no paragraph open stands for an empty one.
+          TToken empty;
+          empty.Name = "p";
+          Pop(Insert(TTag::kP, empty, true));
+        }
         return;
       }
       case TTag::kLi: {
@@ -813,12 +824,24 @@ class TTreeBuilder {
       }
       case TTag::kTd: case TTag::kTh: case TTag::kTr: case TTag::kTbody: case TTag::kThead: case TTag::kTfoot:
       case TTag::kTable: case TTag::kCaption: case TTag::kColgroup: {
-        const int open = InScope(tag, false, false, tag != TTag::kTable);
+        const int open = InScope(tag, false, false, true);
         if (open >= 0) Pop(open);
         return;
       }
       default:
         break;
+    }
+    // A block's end closes what its end implies (list items, paragraphs,
+    // anything left open inside it).
+    if (ClosesParagraph(tag) && tag != TTag::kLi && tag != TTag::kDd && tag != TTag::kDt) {
+      const int open = InScope(tag);
+      if (open >= 0) Pop(open);
+      return;
+    }
+    if (tag == TTag::kDd || tag == TTag::kDt) {
+      const int open = InScope(tag);
+      if (open >= 0) Pop(open);
+      return;
     }
     // Formatting elements end even across the blocks opened inside them;
     // any other element only when no special element stands in the way.
@@ -840,7 +863,7 @@ class TTreeBuilder {
     text.erase(std::remove(text.begin(), text.end(), L'\0'), text.end());
     if (text.empty()) return;
     const bool blank = std::all_of(text.begin(), text.end(), IsBlank);
-    if (doc_.Body < 0) {
+    if (doc_.Body < 0 && !InTemplate()) {
       if (blank) return;  // between the head's elements
       EnsureBody();
     }
@@ -929,15 +952,5 @@ std::wstring DecodeCharacterReferences(std::wstring_view text, bool inAttribute)
 
 TDomDocument ParseHtmlDocument(std::wstring_view html) {
   TTreeBuilder builder(html);
-  TDomDocument doc = builder.Run();
-  if (doc.Html < 0) {
-    // An empty page still has its elements.
-    doc.Nodes.emplace_back();
-    doc.Html = static_cast<int>(doc.Nodes.size()) - 1;
-    TDomNode& html = doc.Nodes.back();
-    html.Tag = TTag::kHtml;
-    html.Parent = 0;
-    doc.Nodes[0].FirstChild = doc.Nodes[0].LastChild = doc.Html;
-  }
-  return doc;
+  return builder.Run();
 }
