@@ -625,7 +625,17 @@ class TLayoutEngine {
     }
     std::vector<int> widths(static_cast<size_t>(n));
     const long long flexible = static_cast<long long>(grid.MaxTotal) - grid.MinTotal;
-    if (target >= grid.MaxTotal) {
+    if (grid.MinTotal > width && n > 0) {
+      // Not even the narrowest columns fit: they share the width in their
+      // proportions and their longest words are cut, since nothing beyond
+      // the page's right edge could be read.
+      const long long room = std::max(n, width - table.CellSpacing * (n + 1));
+      const long long sumMin = std::max<long long>(1, grid.MinTotal - table.CellSpacing * (n + 1));
+      for (int c = 0; c < n; ++c) {
+        widths[static_cast<size_t>(c)] =
+            std::max(1, static_cast<int>(grid.ColumnMin[static_cast<size_t>(c)] * room / sumMin));
+      }
+    } else if (target >= grid.MaxTotal) {
       const long long extra = target - grid.MaxTotal;
       long long sumMax = 0;
       for (int w : grid.ColumnMax) sumMax += w;

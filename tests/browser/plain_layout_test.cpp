@@ -110,6 +110,17 @@ TEST(PlainLayout, TablesAreGridsSizedByTheirContent) {
   // Each column gets its narrowest width and a share of the room left in
   // proportion to what it would take unbroken (here both the same).
   EXPECT_EQ(page->Layout().Text(), L"one two\nthree four\nfive six\nseven eight\nnine ten\neleven");
+
+  // Narrower than the longest words: the columns still fit, the words are cut.
+  page = Read("<table><tr><td><ul><li>abcdefghijklmnopqrstuvwxyz</ul></td><td>0123456789012345678901234</td></tr></table>",
+              200);
+  for (const TLayoutItem& item : page->Layout().Items) {
+    EXPECT_GE(item.X, 0);
+    EXPECT_LE(item.X + item.Width, 200) << WideToUtf8(item.Text);
+  }
+  std::wstring text = page->Layout().Text();
+  text.erase(std::remove(text.begin(), text.end(), L'\n'), text.end());
+  EXPECT_EQ(text, L"abcdefghijklmnopqrstuvwxyz0123456789012345678901234");
 }
 
 TEST(PlainLayout, LinesBreakBetweenWords) {

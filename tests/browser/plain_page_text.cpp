@@ -1,28 +1,28 @@
-// Reads pages the way the plain browser does, without a window: fetches
-// each address (and the style sheets and pictures it names) over HTTP,
-// lays it out with the fixed-pitch measurer and prints one JSON object per
-// page: its address, title, the text a reader sees in reading order, and
-// its pictures (address, whether it would be drawn, where). The comparison
-// with a real browser (tests/tools/plain_browser_compare.py) reads this.
+// Reads pages the way the plain browser does and prints one JSON object per
+// page: its address, title, encoding, the text a reader sees in reading
+// order, and the pictures drawn (address and place). The comparison with a
+// real browser (tests/tools/plain_browser_compare.py) reads this.
 //
 //   plain_page_text [--width N] URL...
 //   plain_page_text [--width N] --list FILE      one address per line
 //
-// A picture counts as drawn when its answer holds a picture format the
-// platform's imaging component decodes; natively its size is taken from
-// its attributes, or a nominal 64 x 64.
-#include <chrono>
+// Natively the page goes through the portable stages without a window,
+// measured with the fixed-pitch measurer; a picture counts as drawn when its
+// answer holds a format the platform's imaging component decodes, sized by
+// its attributes or a nominal 64 x 64. The Windows build (run under Wine)
+// reads each page with the plain browser itself in a window of that width
+// (GDI fonts, pictures decoded by WIC), paints the whole page and checks the
+// painting against the layout: every picture's pixels where the layout put
+// it, ink in every piece of text ("paintedMatches", "paintProblems").
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "browser/plain_fetch.h"
-#include "browser/plain_page.h"
+#include "browser/plain_page_reader.h"
 #include "runtime/ansi.h"
-#include "runtime/code_pages.h"
 
 namespace {
 
@@ -49,61 +49,27 @@ std::string JsonString(const std::wstring& text) {
   return out + "\"";
 }
 
-std::unique_ptr<TPlainFetch> Fetch(const std::wstring& url) {
-  auto fetch = std::make_unique<TPlainFetch>();
-  fetch->Url = url;
-  RunPlainFetch(*fetch);
-  return fetch;
-}
-
-void ReadPage(const std::wstring& start, int width) {
-  const auto began = std::chrono::steady_clock::now();
-  std::wstring url = start;
-  std::unique_ptr<TPlainPage> page;
-  for (int redirects = 0;; ++redirects) {
-    const auto fetch = Fetch(url);
-    fetch->Redirects = redirects;
-    TPlainOutcome outcome = PlainFetchOutcome(*fetch, 5, AnsiCodePage());
-    if (!outcome.Redirect) {
-      page = std::move(outcome.Page);
-      break;
-    }
-    url = outcome.RedirectTo;
-  }
-  for (;;) {
-    const std::vector<std::wstring> sheets = page->StyleSheetsToFetch();
-    if (sheets.empty()) break;
-    for (const std::wstring& sheet : sheets) {
-      const auto fetch = Fetch(sheet);
-      page->DeliverStyleSheet(sheet, fetch->Failed ? nullptr : &fetch->Answer);
-    }
-  }
-  TFixedMeasurer measurer;
-  page->BuildBoxes(width);
-  for (size_t i = 0; i < page->PictureUrls().size(); ++i) {
-    const auto fetch = Fetch(page->PictureUrls()[i]);
-    TPictureState state;
-    const bool decodable =
-        !fetch->Failed && fetch->Answer.StatusCode < 400 && LooksLikeDecodablePicture(fetch->Answer.Body);
-    state.Kind = decodable ? TPictureState::kReady : TPictureState::kFailed;
-    state.Width = state.Height = decodable ? 64 : 0;
-    page->SetPictureState(i, state);
-  }
-  page->LayOut(width, measurer);
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
-
+void Print(const TPageReading& page) {
   std::string pictures;
-  for (const TLayoutItem& item : page->Layout().Items) {
-    if (item.Kind != TLayoutItem::kPicture) continue;
-    const int urlIndex = page->PictureUrlIndex(item.Picture);
+  for (const TPictureSpot& spot : page.Pictures) {
     if (!pictures.empty()) pictures += ",";
-    pictures += "{\"url\":" + JsonString(urlIndex >= 0 ? page->PictureUrls()[static_cast<size_t>(urlIndex)] : L"") +
-                ",\"x\":" + std::to_string(item.X) + ",\"y\":" + std::to_string(item.Y) +
-                ",\"width\":" + std::to_string(item.Width) + ",\"height\":" + std::to_string(item.Height) + "}";
+    pictures += "{\"url\":" + JsonString(spot.Url) + ",\"x\":" + std::to_string(spot.X) + ",\"y\":" +
+                std::to_string(spot.Y) + ",\"width\":" + std::to_string(spot.Width) +
+                ",\"height\":" + std::to_string(spot.Height) + "}";
   }
-  std::cout << "{\"url\":" << JsonString(url) << ",\"title\":" << JsonString(page->Title())
-            << ",\"codePage\":" << page->CodePage() << ",\"text\":" << JsonString(page->Layout().Text())
-            << ",\"pictures\":[" << pictures << "],\"height\":" << page->Layout().Height << ",\"ms\":" << ms << "}\n";
+  std::string problems;
+  for (const std::string& problem : page.PaintProblems) {
+    if (!problems.empty()) problems += ",";
+    problems += JsonString(Utf8ToWide(problem));
+  }
+  std::cout << "{\"url\":" << JsonString(page.Url) << ",\"title\":" << JsonString(page.Title)
+            << ",\"codePage\":" << page.CodePage << ",\"text\":" << JsonString(page.Text) << ",\"pictures\":["
+            << pictures << "],\"height\":" << page.Height << ",\"ms\":" << page.Milliseconds;
+  if (page.PaintChecked) {
+    std::cout << ",\"paintedMatches\":" << (page.PaintProblems.empty() ? "true" : "false") << ",\"paintProblems\":["
+              << problems << "]";
+  }
+  std::cout << "}\n";
   std::cout.flush();
 }
 
@@ -127,10 +93,11 @@ int main(int argc, char** argv) {
       urls.push_back(Utf8ToWide(argument));
     }
   }
-  if (urls.empty()) {
+  if (urls.empty() || width < 100) {
     std::cerr << "usage: plain_page_text [--width N] URL... | --list FILE\n";
     return 2;
   }
-  for (const std::wstring& url : urls) ReadPage(url, width);
+  StartReader(width);
+  for (const std::wstring& url : urls) Print(ReadPlainPage(url, width));
   return 0;
 }

@@ -26,7 +26,10 @@ no missing picture.
 
   plain_browser_compare.py BOOKC BOOKSERVE PLAIN_PAGE_TEXT WORKDIR [--full] [--wine PLAIN_PAGE_EXE]
 
-The corpus: the sample book (every page) and the Python documentation of
+The corpus: the sample book (every page), a small book of pages in
+different encodings made here (UTF-8 declared by <meta> or by a byte-order
+mark, UTF-16, Windows-1251 by http-equiv, Shift_JIS, KOI8-R, undeclared
+Windows-1252, character references), and the Python documentation of
 Debian's python3-doc (installed by scripts/setup): a fixed sample of its pages
 by default, all of them with --full (or EBOOK_COMPARE_FULL=1). With --wine,
 the sample is also read by the real plain browser under Wine (the Windows
@@ -105,6 +108,56 @@ def docs_book(work, bookc):
     return book, folder
 
 
+ENCODED_TEXT = ("Developer\u2019s Guide: caf\u00e9, na\u00efve, \u201cquoted\u201d \u2014 \u20ac5; "
+                "\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440; \u65e5\u672c\u8a9e\u306e\u6587\u7ae0")
+ENCODED_PAGES = [
+    # name, encoding, what declares it, text
+    ("utf8-meta.htm", "utf-8", '<meta charset="utf-8">', ENCODED_TEXT),
+    ("utf8-bom.htm", "utf-8-sig", "", ENCODED_TEXT),
+    ("utf16.htm", "utf-16", "", ENCODED_TEXT),
+    ("cp1251.htm", "cp1251", '<meta http-equiv="Content-Type" content="text/html; charset=windows-1251">',
+     "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440 \u2014 \u00ab\u0442\u0435\u043a\u0441\u0442\u00bb \u2116 5"),
+    ("shift-jis.htm", "shift_jis", "<meta charset=Shift_JIS>",
+     "\u65e5\u672c\u8a9e\u306e\u6587\u7ae0\u3001\u30ab\u30bf\u30ab\u30ca\u3082\u3002"),
+    ("koi8-r.htm", "koi8_r", "<META CHARSET=koi8-r>", "\u0421\u044a\u0435\u0448\u044c \u0436\u0435 \u0435\u0449\u0451"),
+    ("cp1252.htm", "cp1252", "", "Caf\u00e9 \u201cna\u00efve\u201d \u2013 \u20ac5 \u2122"),
+    ("references.htm", "ascii", "", "Developer&rsquo;s &#8217;guide&#x2019; &eacute;t&eacute; &notin; &amp; &lt;b&gt; "
+     "&copy2023 &NotEqualTilde; &#128;"),
+]
+
+
+def encodings_book(scratch, bookc):
+    folder = os.path.join(scratch, "encodings")
+    os.makedirs(folder)
+    for name, encoding, declaration, text in ENCODED_PAGES:
+        page = (f"<!DOCTYPE html><html><head>{declaration}<title>{name}</title></head><body>"
+                f"<h1>{name}</h1><p>{text}</p><ul><li>{text}</li></ul></body></html>")
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(page.encode(encoding))
+    with open(os.path.join(folder, "config.ini"), "w") as f:
+        f.write("[params]\ntitle=Encodings\nstart=utf8-meta.htm\n")
+    book = os.path.join(scratch, "encodings.bin")
+    pack(bookc, folder, book)
+    return book, [name for name, *_ in ENCODED_PAGES]
+
+
+def private_display():
+    """A private X server for Wine when there is no display: its process, or None."""
+    if os.environ.get("DISPLAY"):
+        return None
+    for number in range(90, 141):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            break
+    server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=chromium.end_with_this_test)
+    os.environ["DISPLAY"] = f":{number}"
+    for _ in range(50):
+        if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            break
+        time.sleep(0.1)
+    return server
+
+
 def pages_of(folder, extensions):
     found = []
     for root, _dirs, files in os.walk(folder):
@@ -138,11 +191,19 @@ def read_plain(program, urls, work, wine=None):
     command = [program, "--width", str(WIDTH), "--list", listing]
     if wine:
         command = [wine, "--win64"] + command
-    done = subprocess.run(command, capture_output=True, text=True, timeout=max(600, 20 * len(urls)))
+    # Into files, not pipes: Wine's background services inherit the
+    # program's output and would hold a pipe open after it ended.
+    out_path, err_path = os.path.join(work, "plain.out"), os.path.join(work, "plain.err")
+    with open(out_path, "w") as out, open(err_path, "w") as err:
+        done = subprocess.run(command, stdout=out, stderr=err, stdin=subprocess.DEVNULL,
+                              timeout=max(600, 30 * len(urls)))
+    with open(out_path, encoding="utf-8") as f:
+        output = f.read()
     if done.returncode != 0:
-        raise chromium.Failure(f"{' '.join(command)} ended with status {done.returncode}: {done.stderr[-2000:]}")
+        with open(err_path, errors="replace") as f:
+            raise chromium.Failure(f"{' '.join(command)} ended with status {done.returncode}: {f.read()[-2000:]}")
     pages = {}
-    for line in done.stdout.splitlines():
+    for line in output.splitlines():
         line = line.strip()
         if line.startswith("{"):
             page = json.loads(line)
@@ -220,6 +281,10 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     bookc, bookserve, plain_program, work = arguments
+    for tool in (bookc, bookserve, plain_program) + ((wine_program,) if wine_program else ()):
+        if not os.path.isfile(tool):
+            print(f"SKIPPED: {tool} is not built")
+            return SKIPPED
     executable = os.environ.get("EBOOK_CHROMIUM") or shutil.which("chromium") or shutil.which("chromium-browser")
     if not executable or not os.access(executable, os.X_OK):
         print(f"SKIPPED: no Chromium to run ({executable or 'none on PATH'}; scripts/setup installs it)")
@@ -235,6 +300,7 @@ def main():
     started = time.monotonic()
     scratch = tempfile.mkdtemp(prefix="plain-compare-")
     browser = None
+    display = None
     servers = []
     report = {"width": WIDTH, "full": full, "books": {}}
     failures = []
@@ -246,8 +312,12 @@ def main():
         if not full:
             by_size = sorted(doc_pages, key=lambda p: os.path.getsize(os.path.join(docs_folder, p)))
             doc_pages = sorted(set(doc_pages[::QUICK_STEP] + by_size[-2:] + by_size[:1]))
+        encodings_bin, encoded_pages = encodings_book(scratch, bookc)
         corpus = [("sample book", sample_bin, pages_of(SAMPLE_BOOK, (".htm", ".html"))),
+                  ("encodings", encodings_bin, encoded_pages),
                   ("python3-doc", docs_bin, doc_pages)]
+        if wine_program:
+            display = private_display()
         browser = chromium.Browser(executable, scratch)
         tab = chromium.Tab(browser)
         tab.send("Emulation.setScriptExecutionDisabled", {"value": True})
@@ -289,6 +359,16 @@ def main():
             server.stop(expect_clean=False)
         if browser:
             browser.close()
+        if display:
+            # Wine's background services hold the display until they end.
+            prefix = os.path.abspath(os.path.join(os.path.dirname(WINE_RUN), "..", "build", "wineprefix64"))
+            try:
+                subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix), timeout=60,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+            display.terminate()
+            display.wait()
         shutil.rmtree(scratch, ignore_errors=True)
     report["failures"] = failures
     with open(os.path.join(work, "report.json"), "w") as f:
