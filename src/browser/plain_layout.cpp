@@ -786,14 +786,25 @@ TFontMetrics TFixedMeasurer::Metrics(const TFontKey& font) {
 }
 
 std::wstring TPageLayout::Text() const {
+  // Lines without their trailing blanks; a line of blanks only (the space
+  // between two pictures) is no line of text.
   std::wstring text;
-  int line = -1;
+  std::wstring line;
+  int lineId = -1;
+  auto endLine = [&] {
+    while (!line.empty() && line.back() == L' ') line.pop_back();
+    if (line.empty()) return;
+    if (!text.empty()) text += L'\n';
+    text += line;
+    line.clear();
+  };
   for (const TLayoutItem& item : Items) {
     if (item.Kind != TLayoutItem::kText) continue;
-    if (line >= 0 && item.Line != line && !item.Joined) text += L'\n';
-    line = item.Line;
-    text += item.Text;
+    if (item.Line != lineId && !item.Joined) endLine();
+    lineId = item.Line;
+    line += item.Text;
   }
+  endLine();
   return text;
 }
 

@@ -137,7 +137,7 @@ TEST_F(PlainBrowserView, PicturesAreDecodedAndPaintedWhereTheyStand) {
   EXPECT_EQ(pictures[0].bottom - pictures[0].top, 10);
   EXPECT_EQ(pictures[1].right - pictures[1].left, 30);
   EXPECT_EQ(pictures[2].right - pictures[2].left, client.right - 2 * kPageMargin);
-  EXPECT_EQ(pictures[2].bottom - pictures[2].top, (client.right - 2 * kPageMargin) / 9);
+  EXPECT_EQ(pictures[2].bottom - pictures[2].top, (client.right - 2 * kPageMargin) / 10);
   // What failed shows its alternative text: a missing picture, and SVG,
   // which the platform's imaging component does not decode.
   EXPECT_EQ(w.Plain().PageText(), L"Gone Logo");
