@@ -7,6 +7,7 @@
 //
 //   bench_plain_page URL [ROUNDS]
 #include <windows.h>
+#include <ole2.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "browser/plain_paint.h"
 #include "runtime/ansi.h"
 #include "runtime/code_pages.h"
+#include "runtime/scope_exit.h"
 #include "skin/core/sk_bitmap.h"
 
 namespace {
@@ -55,6 +57,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_plain_page URL [ROUNDS]\n");
     return 2;
   }
+  // The browser host lives in a single-threaded apartment, as in ShowEbook.
+  const HRESULT ole = OleInitialize(nullptr);
+  const TScopeExit leaveOle([ole] {
+    if (SUCCEEDED(ole)) OleUninitialize();
+  });
   const std::wstring url = Utf8ToWide(argv[1]);
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 

@@ -112,6 +112,9 @@ void CheckPainting(TPlainBrowser& browser, int width, TPageReading& reading) {
 }  // namespace
 
 void StartReader(int width) {
+  // The browser host lives in a single-threaded apartment, as in ShowEbook;
+  // it lasts as long as the program.
+  if (FAILED(OleInitialize(nullptr))) std::fprintf(stderr, "plain_page_text: OLE could not be initialised\n");
   TReaderWindow& w = Window();
   w.Form = std::make_unique<TForm>(nullptr);
   w.Form->SetBounds(0, 0, width + 40, 600);
