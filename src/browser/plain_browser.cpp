@@ -43,6 +43,7 @@ HRESULT TPlainDocument::Exec(const GUID* group, DWORD id, DWORD option, VARIANT*
 
 TPlainBrowserObject::~TPlainBrowserObject() {
   CancelFetch();
+  CancelResources();
   JoinWorkers(true);
   if (window_ != nullptr) {
     HWND window = window_;
@@ -56,9 +57,6 @@ TPlainBrowserObject::~TPlainBrowserObject() {
   }
   inPlaceSite_.Reset();
   site_.Reset();
-  for (HFONT font : fonts_) {
-    if (font != nullptr) DeleteObject(font);
-  }
 }
 
 HRESULT TPlainBrowserObject::AddSink(IUnknown* sink, DWORD* cookie) {
@@ -165,6 +163,7 @@ HRESULT TPlainBrowserObject::SetClientSite(IOleClientSite* site) {
 
 HRESULT TPlainBrowserObject::Close(DWORD) {
   CancelFetch();
+  CancelResources();
   JoinWorkers(true);
   InPlaceDeactivate();
   return S_OK;

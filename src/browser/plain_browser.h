@@ -11,12 +11,15 @@
 // TitleChange, NavigateComplete2, DocumentComplete, NewWindow2). Its document
 // has a command target for page setup (a real page-setup dialog) and print.
 //
-// Pages are fetched over HTTP on a worker thread and handed back to the
-// browser's window as a posted message, so the window thread never blocks
-// and Stop ends a fetch at once. The rendering is deliberately simple: text,
-// headings, paragraphs, line breaks, bold, highlighted spans, links
-// (underlined, clickable) and images as their alternative text, with a
-// vertical scroll bar.
+// Pages are fetched over HTTP on worker threads and handed back to the
+// browser's window as posted messages, so the window thread never blocks
+// and Stop ends a fetch at once. A page is read in stages (plain_page):
+// decoded in its own encoding, parsed, styled by what its style sheets hide,
+// built into boxes and laid out; the browser paints the layout (plain_paint)
+// with its pictures, which the workers fetch and decode with the platform's
+// imaging component. DocumentComplete follows once the pictures have
+// arrived. Layout runs when a page, a picture or a new width arrives, never
+// per paint.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +27,9 @@
 
 #include <cstdint>
 #include <string>
+
+class TPlainPage;
+class TskBitmap;
 
 // Whether the platform's browser can render pages: its HTML document class
 // can be created.
@@ -51,6 +57,16 @@ class TPlainBrowser {
   virtual const TPlainPageSetup& PageSetup() const = 0;
   // The shown page's text as laid out, lines separated by "\n".
   virtual std::wstring PageText() const = 0;
+  // The shown page (its boxes, pictures and layout), nullptr before the
+  // first; valid until the next page shows.
+  virtual const TPlainPage* Page() const = 0;
+  // Whether the shown page's pictures are still arriving.
+  virtual bool Loading() const = 0;
+  // The decoded picture of a box picture of the shown page, nullptr for none.
+  virtual const TskBitmap* PictureBitmap(int boxPicture) const = 0;
+  // Paints the page from its y top downwards into dc at (0, 0) on a white
+  // background, as wide as the window and height pixels high.
+  virtual void PaintPage(HDC dc, int top, int height) = 0;
   // Links of the shown page: their resolved address, target window, and
   // the client rectangle of their first piece (empty when not laid out).
   virtual int LinkCount() const = 0;

@@ -1,9 +1,10 @@
 // The plain browser object's parts, shared by the files that implement
-// it: the COM surface (plain_browser.cpp), navigation and the fetching
-// worker (plain_browser_navigation.cpp), layout, painting and the window
-// procedure (plain_browser_view.cpp), page setup and printing
+// it: the COM surface (plain_browser.cpp), navigation, the fetching workers
+// and what they bring (plain_browser_navigation.cpp), layout, painting and
+// the window procedure (plain_browser_view.cpp), page setup and printing
 // (plain_browser_print.cpp). The fetching and the reading of pages are
-// portable and live in plain_fetch and plain_html.
+// portable (plain_fetch, plain_page and its stages); painting and picture
+// decoding are plain_paint and plain_picture_decoder.
 //
 // Windows only; everything but the fetch worker runs on the window thread.
 #pragma once
@@ -25,12 +26,19 @@
 #include "browser/com_ptr.h"
 #include "browser/plain_browser.h"
 #include "browser/plain_fetch.h"
-#include "browser/plain_html.h"
+#include "browser/plain_http.h"
+#include "browser/plain_page.h"
+#include "browser/plain_paint.h"
 #include "browser/web_browser_ids.h"
 
 inline constexpr UINT kFetchDone = WM_APP + 0x31;
-inline constexpr int kMargin = 8;
+inline constexpr UINT kRelayout = WM_APP + 0x32;
 inline constexpr int kMaxRedirects = 5;
+// Pictures fetched at once; how long a page waits for its style sheets
+// before it shows without the missing ones.
+inline constexpr int kPictureFetches = 4;
+inline constexpr UINT kStyleSheetPatienceMs = 3000;
+inline constexpr UINT_PTR kStyleSheetTimer = 1;
 
 // This library's module (the DLL, or the program it is linked into).
 HINSTANCE PlainBrowserModule();
@@ -39,18 +47,23 @@ inline BSTR ToBstr(const std::wstring& text) {
   return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
+// One fetch of the browser: the page it navigates to, or a style sheet or
+// picture of that page. The worker reads the page (for a page) or decodes
+// the picture (for a picture) before it reports, so that the window thread
+// only places what arrived.
+struct TBrowserFetch {
+  enum TKind { kPage, kStyleSheet, kPicture };
+  TKind Kind = kPage;
+  unsigned Serial = 0;  // the page load it belongs to
+  size_t Index = 0;     // kPicture: the page's picture address index
+  TPlainFetch Fetch;
+  TPlainOutcome Outcome;              // kPage
+  std::unique_ptr<TskBitmap> Bitmap;  // kPicture, when decoded
+};
+
 // The fetch worker: runs the fetch, then posts kFetchDone with its id to the
 // browser's window.
-void RunFetch(std::shared_ptr<TPlainFetch> fetch, HWND window);
-
-struct TPlainFragment {
-  RECT Rect{};
-  std::wstring Text;
-  int Font = 0;
-  int Link = -1;
-  bool Highlight = false;
-  int Line = 0;
-};
+void RunFetch(std::shared_ptr<TBrowserFetch> job, HWND window);
 
 class TPlainBrowserObject;
 class TPlainDocument;
@@ -142,15 +155,14 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   // ---- TPlainBrowser
   HWND Window() const override { return window_; }
   const TPlainPageSetup& PageSetup() const override { return pageSetup_; }
-  std::wstring PageText() const override;
-  int LinkCount() const override { return static_cast<int>(page_.Links.size()); }
-  std::wstring LinkUrl(int index) const override {
-    return index >= 0 && index < LinkCount() ? ResolveUrl(url_, page_.Links[static_cast<size_t>(index)].Href)
-                                             : std::wstring();
-  }
-  std::wstring LinkTarget(int index) const override {
-    return index >= 0 && index < LinkCount() ? page_.Links[static_cast<size_t>(index)].Target : std::wstring();
-  }
+  std::wstring PageText() const override { return page_ ? page_->Layout().Text() : std::wstring(); }
+  const TPlainPage* Page() const override { return page_.get(); }
+  bool Loading() const override { return completePending_; }
+  const TskBitmap* PictureBitmap(int boxPicture) const override;
+  void PaintPage(HDC dc, int top, int height) override;
+  int LinkCount() const override { return page_ ? page_->LinkCount() : 0; }
+  std::wstring LinkUrl(int index) const override { return page_ ? page_->LinkUrl(index) : std::wstring(); }
+  std::wstring LinkTarget(int index) const override { return page_ ? page_->LinkTarget(index) : std::wstring(); }
   RECT LinkRect(int index) const override;
   uint32_t DownloadControl() const override { return downloadControl_; }
   uint32_t HostFlags() const override { return hostFlags_; }
@@ -254,7 +266,7 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   PB_NOTIMPL(ShowBrowserBar(VARIANT*, VARIANT*, VARIANT*))
   HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE* state) override {
     if (state == nullptr) return E_POINTER;
-    *state = current_ != nullptr ? READYSTATE_LOADING : READYSTATE_COMPLETE;
+    *state = current_ != nullptr || completePending_ ? READYSTATE_LOADING : READYSTATE_COMPLETE;
     return S_OK;
   }
   PB_NOTIMPL(get_Offline(VARIANT_BOOL*))
@@ -387,18 +399,28 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   HRESULT Activate(HWND parent, const RECT* position);
   void StartNavigation(const std::wstring& url, int historyIndex, int redirects);
   void CancelFetch();
+  void CancelResources();
   void JoinWorkers(bool all);
+  std::shared_ptr<TBrowserFetch> StartFetch(TBrowserFetch::TKind kind, const std::wstring& url);
   void FetchDone(unsigned id);
-  void ShowPage(const std::wstring& url, THtmlPage page, int historyIndex);
+  void PageArrived(TBrowserFetch& job);
+  void StyleSheetArrived(const TBrowserFetch& job);
+  void PictureArrived(TBrowserFetch& job);
+  void RequestStyleSheets(TPlainPage& page);
+  void ShowArrivingPage();
+  void ShowPage(const std::wstring& url, std::unique_ptr<TPlainPage> page, int historyIndex);
+  void FetchPictures();
+  void CompleteIfDone();
   void FireCommandStates();
   void Fire(DISPID id, VARIANT* args, UINT count);
   void FollowLink(int index);
+  void ScrollToFragment(const std::wstring& url);
   void Layout();
   void Paint(HDC dc);
   void ScrollTo(int position);
   bool ScrollKey(WPARAM key);
   int LinkAt(POINT point) const;
-  HFONT FontFor(int index);
+  int DocumentHeight() const { return page_ ? page_->Layout().Height : 0; }
 
   TPlainConnectionPoint point_;
   TComPtr<IOleClientSite> site_;
@@ -413,18 +435,31 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   int index_ = -1;
   std::wstring url_;
   std::wstring title_;
-  THtmlPage page_;
+  std::unique_ptr<TPlainPage> page_;
   TComPtr<TPlainDocument> document_;
 
-  std::shared_ptr<TPlainFetch> current_;
+  // The page fetch; the page that arrived and waits for its style sheets;
+  // the fetches of the style sheets and pictures of the load serial_.
+  std::shared_ptr<TBrowserFetch> current_;
+  std::unique_ptr<TPlainPage> arriving_;
+  std::wstring arrivingUrl_;
+  int arrivingHistory_ = -1;
+  unsigned serial_ = 0;
+  std::map<unsigned, std::shared_ptr<TBrowserFetch>> resources_;
   std::vector<std::pair<unsigned, std::thread>> workers_;
   unsigned nextFetch_ = 1;
+  // The shown page's pictures: decoded bitmaps by address index, the next
+  // address to ask for, and whether DocumentComplete is still owed.
+  std::vector<std::unique_ptr<TskBitmap>> bitmaps_;
+  size_t nextPicture_ = 0;
+  int picturesRunning_ = 0;
+  bool completePending_ = false;
+  bool relayoutPosted_ = false;
 
-  std::vector<TPlainFragment> fragments_;
-  int documentHeight_ = 0;
+  TPlainFonts fonts_;
+  int layoutWidth_ = 0;
   int scroll_ = 0;
   int pressedLink_ = -1;
-  HFONT fonts_[8] = {};  // normal, bold, h1..h6
 
   uint32_t downloadControl_ = 0;
   uint32_t hostFlags_ = 0;

@@ -4,7 +4,9 @@
 #include <commdlg.h>
 
 #include "browser/plain_browser_object.h"
-#include "forms/graphics.h"
+#include <algorithm>
+
+#include "skin/core/sk_gdi_guards.h"
 
 namespace {
 
@@ -101,9 +103,11 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
   return confirmed ? S_OK : OLECMDERR_E_CANCELED;
 }
 
-// Prints the page's text, one line of the layout per printed line, on the
-// default printer (OLECMDEXECOPT_DONTPROMPTUSER: no dialog) or on the one the
-// user picks.
+// Prints the page laid out for the paper (a logical unit of the printer's
+// context is a pixel at 96 dots per inch, so the page keeps its proportions),
+// page after page, breaking between lines and pictures rather than through
+// them; on the default printer (OLECMDEXECOPT_DONTPROMPTUSER: no dialog) or
+// on the one the user picks.
 HRESULT TPlainBrowserObject::Print(DWORD option) {
   PRINTDLGW print{};
   print.lStructSize = sizeof print;
@@ -115,44 +119,63 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
     return E_FAIL;  // no printer, or the user cancelled
   }
   HDC dc = print.hDC;
-  const std::wstring text = PageText();
   DOCINFOW info{};
   info.cbSize = sizeof info;
   info.lpszDocName = title_.c_str();
   HRESULT result = S_OK;
   if (StartDocW(dc, &info) > 0) {
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    const int pageHeight = GetDeviceCaps(dc, VERTRES);
-    const int left = static_cast<int>(pageSetup_.Left / 25.4 * GetDeviceCaps(dc, LOGPIXELSX));
-    const int top = static_cast<int>(pageSetup_.Top / 25.4 * dpi);
-    const int bottom = pageHeight - static_cast<int>(pageSetup_.Bottom / 25.4 * dpi);
-    const TGdiFont font(CreateFontW(-MulDiv(11, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                    VARIABLE_PITCH | FF_SWISS, L"Arial"));
-    const int lineHeight = MulDiv(14, dpi, 72);
-    size_t start = 0;
-    bool pageOpen = false;
-    int y = top;
-    while (start <= text.size()) {
-      size_t end = text.find(L'\n', start);
-      if (end == std::wstring::npos) end = text.size();
-      if (!pageOpen) {
-        StartPage(dc);
-        SelectObject(dc, font.Get());
-        pageOpen = true;
-        y = top;
-      }
-      TextOutW(dc, left, y, text.data() + start, static_cast<int>(end - start));
-      y += lineHeight;
-      if (y + lineHeight > bottom) {
-        EndPage(dc);
-        pageOpen = false;
-      }
-      start = end + 1;
+    const int dpiX = std::max(1, GetDeviceCaps(dc, LOGPIXELSX));
+    const int dpiY = std::max(1, GetDeviceCaps(dc, LOGPIXELSY));
+    const int left = static_cast<int>(pageSetup_.Left / 25.4 * dpiX);
+    const int top = static_cast<int>(pageSetup_.Top / 25.4 * dpiY);
+    const int right = static_cast<int>(pageSetup_.Right / 25.4 * dpiX);
+    const int bottom = static_cast<int>(pageSetup_.Bottom / 25.4 * dpiY);
+    const int width = std::max(96, (GetDeviceCaps(dc, HORZRES) - left - right) * 96 / dpiX);
+    const int height = std::max(96, (GetDeviceCaps(dc, VERTRES) - top - bottom) * 96 / dpiY);
+    auto mapped = [&] {
+      SetMapMode(dc, MM_ANISOTROPIC);
+      SetWindowExtEx(dc, 96, 96, nullptr);
+      SetViewportExtEx(dc, dpiX, dpiY, nullptr);
+      SetViewportOrgEx(dc, left, top, nullptr);
+    };
+    mapped();
+    std::unique_ptr<TPlainPage> blank;
+    TPlainPage* page = page_.get();
+    if (page == nullptr) {
+      blank = TPlainPage::FromMessage(url_, L"");
+      page = blank.get();
     }
-    if (pageOpen) EndPage(dc);
+    {
+      TGdiMeasurer measurer(dc, fonts_);
+      page->LayOut(width, measurer);
+    }
+    const TPageLayout& layout = page->Layout();
+    int from = 0;
+    do {
+      // The sheet ends above the first line or picture it would cut.
+      int to = from + height;
+      const auto [first, last] = layout.ItemsBetween(to, to);
+      for (size_t i = first; i < last; ++i) {
+        const TLayoutItem& item = layout.Items[i];
+        if (item.Y > from && item.Y < to && item.Y + item.Height > to && item.Height <= height) to = item.Y;
+      }
+      StartPage(dc);
+      mapped();
+      {
+        const TSavedDC saved(dc);
+        IntersectClipRect(dc, 0, 0, width, to - from);
+        PaintPlainLayout(dc, layout, [this](int picture) { return PictureBitmap(picture); }, fonts_, 0, 0, from, to);
+      }
+      EndPage(dc);
+      from = to;
+    } while (from < layout.Height);
     EndDoc(dc);
     ++printCount_;
+    // The screen's layout again.
+    if (page == page_.get()) {
+      layoutWidth_ = 0;
+      Layout();
+    }
   } else {
     result = E_FAIL;
   }

@@ -5,8 +5,7 @@
 #include <algorithm>
 
 #include "browser/plain_browser_object.h"
-#include "forms/graphics.h"
-#include "runtime/scope_exit.h"
+#include "skin/core/sk_gdi_guards.h"
 
 bool TPlainBrowserObject::ScrollKey(WPARAM key) {
   if (window_ == nullptr) return false;
@@ -31,7 +30,7 @@ bool TPlainBrowserObject::ScrollKey(WPARAM key) {
       ScrollTo(0);
       return true;
     case VK_END:
-      ScrollTo(documentHeight_);
+      ScrollTo(DocumentHeight());
       return true;
     default:
       return false;
@@ -41,109 +40,30 @@ bool TPlainBrowserObject::ScrollKey(WPARAM key) {
 
 // ---- layout and painting
 
-HFONT TPlainBrowserObject::FontFor(int index) {
-  if (fonts_[index] == nullptr) {
-    static const int heights[8] = {16, 16, 30, 24, 20, 18, 16, 14};
-    fonts_[index] = CreateFontW(-heights[index], 0, 0, 0, index == 0 ? FW_NORMAL : FW_BOLD, FALSE, FALSE, FALSE,
-                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                VARIABLE_PITCH | FF_SWISS, L"Arial");
-  }
-  return fonts_[index];
-}
-
 void TPlainBrowserObject::Layout() {
-  fragments_.clear();
-  documentHeight_ = 0;
-  if (window_ == nullptr) return;
+  if (window_ == nullptr || !page_) return;
   RECT client{};
   GetClientRect(window_, &client);
-  const int right = std::max(static_cast<int>(client.right) - kMargin, kMargin + 40);
-  HDC dc = GetDC(window_);
-  const TScopeExit releaseDc([this, dc] { ReleaseDC(window_, dc); });
-  const TSelectObject selectFont(dc, FontFor(0));
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  const int normalHeight = static_cast<int>(metrics.tmHeight);
+  const int width = std::max(static_cast<int>(client.right), 2 * kPageMargin + 40);
+  // Text is measured in a memory context with the screen's fonts; it and
+  // its measurer live for one layout, the fonts for the browser.
+  const std::unique_ptr<HDC__, BOOL(WINAPI*)(HDC)> dc(CreateCompatibleDC(nullptr), &DeleteDC);
+  if (!dc) return;
+  const TSavedDC saved(dc.get());
+  TGdiMeasurer measurer(dc.get(), fonts_);
+  page_->LayOut(width, measurer);
+  layoutWidth_ = width;
+  // A new width may show parts (and pictures) its style sheets hid.
+  FetchPictures();
 
-  int x = kMargin;
-  int y = kMargin;
-  int line = 0;
-  int lineHeight = 0;
-  size_t lineStart = 0;
-  auto endLine = [&](int minimum) {
-    const int height = std::max(lineHeight, minimum);
-    // Pieces of one line stand on a common bottom.
-    for (size_t i = lineStart; i < fragments_.size(); ++i) {
-      const int h = fragments_[i].Rect.bottom - fragments_[i].Rect.top;
-      fragments_[i].Rect.top = y + height - h;
-      fragments_[i].Rect.bottom = y + height;
-    }
-    y += height;
-    x = kMargin;
-    lineHeight = 0;
-    lineStart = fragments_.size();
-    ++line;
-  };
-  for (const THtmlItem& item : page_.Items) {
-    if (item.Kind == THtmlItem::kLineBreak) {
-      endLine(normalHeight);
-      continue;
-    }
-    if (item.Kind == THtmlItem::kParagraph) {
-      if (x > kMargin || lineHeight > 0) endLine(0);
-      if (y > kMargin) y += normalHeight / 2;
-      continue;
-    }
-    const int font = item.Heading > 0 ? 1 + item.Heading : (item.Bold ? 1 : 0);
-    SelectObject(dc, FontFor(font));
-    GetTextMetricsW(dc, &metrics);
-    const int height = static_cast<int>(metrics.tmHeight);
-    // Words with their following spaces; a line breaks between words only.
-    size_t at = 0;
-    const std::wstring& text = item.Text;
-    while (at < text.size()) {
-      size_t end = text.find(L' ', at);
-      end = end == std::wstring::npos ? text.size() : end + 1;
-      std::wstring word = text.substr(at, end - at);
-      at = end;
-      if (x == kMargin && word == L" ") continue;
-      SIZE size{};
-      GetTextExtentPoint32W(dc, word.c_str(), static_cast<int>(word.size()), &size);
-      if (x > kMargin && x + size.cx > right) {
-        endLine(0);
-        if (word == L" ") continue;
-      }
-      TPlainFragment* last = fragments_.size() > lineStart ? &fragments_.back() : nullptr;
-      if (last != nullptr && last->Font == font && last->Link == item.Link && last->Highlight == item.Highlight &&
-          last->Rect.right == x) {
-        last->Text += word;
-        GetTextExtentPoint32W(dc, last->Text.c_str(), static_cast<int>(last->Text.size()), &size);
-        last->Rect.right = last->Rect.left + size.cx;
-        x = last->Rect.right;
-      } else {
-        TPlainFragment fragment;
-        fragment.Rect = RECT{x, y, x + size.cx, y + height};
-        fragment.Text = word;
-        fragment.Font = font;
-        fragment.Link = item.Link;
-        fragment.Highlight = item.Highlight;
-        fragment.Line = line;
-        fragments_.push_back(std::move(fragment));
-        x += size.cx;
-      }
-      lineHeight = std::max(lineHeight, height);
-    }
-  }
-  if (x > kMargin || lineHeight > 0) endLine(0);
-  documentHeight_ = y + kMargin;
-
+  const int documentHeight = DocumentHeight();
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
   info.nMin = 0;
-  info.nMax = documentHeight_;
+  info.nMax = documentHeight;
   info.nPage = static_cast<UINT>(client.bottom + 1);
-  scroll_ = std::clamp(scroll_, 0, std::max(0, documentHeight_ - static_cast<int>(client.bottom)));
+  scroll_ = std::clamp(scroll_, 0, std::max(0, documentHeight - static_cast<int>(client.bottom)));
   info.nPos = scroll_;
   SetScrollInfo(window_, SB_VERT, &info, TRUE);
 }
@@ -152,64 +72,60 @@ void TPlainBrowserObject::ScrollTo(int position) {
   if (window_ == nullptr) return;
   RECT client{};
   GetClientRect(window_, &client);
-  position = std::clamp(position, 0, std::max(0, documentHeight_ - static_cast<int>(client.bottom)));
+  position = std::clamp(position, 0, std::max(0, DocumentHeight() - static_cast<int>(client.bottom)));
   if (position == scroll_) return;
   scroll_ = position;
   SetScrollPos(window_, SB_VERT, scroll_, TRUE);
-  InvalidateRect(window_, nullptr, TRUE);
+  InvalidateRect(window_, nullptr, FALSE);
 }
 
+const TskBitmap* TPlainBrowserObject::PictureBitmap(int boxPicture) const {
+  if (!page_) return nullptr;
+  const int index = page_->PictureUrlIndex(boxPicture);
+  if (index < 0 || static_cast<size_t>(index) >= bitmaps_.size()) return nullptr;
+  return bitmaps_[static_cast<size_t>(index)].get();
+}
+
+void TPlainBrowserObject::PaintPage(HDC dc, int top, int height) {
+  RECT client{};
+  if (window_ != nullptr) GetClientRect(window_, &client);
+  RECT band{0, 0, std::max(static_cast<int>(client.right), layoutWidth_), height};
+  FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (!page_) return;
+  PaintPlainLayout(dc, page_->Layout(), [this](int picture) { return PictureBitmap(picture); }, fonts_, 0, 0, top,
+                   top + height);
+}
+
+// Painted off screen and copied in one go: a page of many pieces does not
+// flicker while it scrolls.
 void TPlainBrowserObject::Paint(HDC dc) {
   RECT client{};
   GetClientRect(window_, &client);
-  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetBkMode(dc, TRANSPARENT);
-  const TGdiBrush highlight = SolidBrush(RGB(255, 255, 0));
-  const TGdiBrush linkInk = SolidBrush(RGB(0, 0, 238));
-  const TSelectObject selectFont(dc, FontFor(0));
-  for (const TPlainFragment& fragment : fragments_) {
-    RECT r = fragment.Rect;
-    OffsetRect(&r, 0, -scroll_);
-    if (r.bottom < 0 || r.top > client.bottom) continue;
-    if (fragment.Highlight) FillRect(dc, &r, highlight.Get());
-    SelectObject(dc, FontFor(fragment.Font));
-    SetTextColor(dc, fragment.Link >= 0 ? RGB(0, 0, 238) : RGB(0, 0, 0));
-    TextOutW(dc, r.left, r.top, fragment.Text.c_str(), static_cast<int>(fragment.Text.size()));
-    if (fragment.Link >= 0) {
-      RECT underline{r.left, r.bottom - 2, r.right, r.bottom - 1};
-      FillRect(dc, &underline, linkInk.Get());
-    }
+  const int width = std::max(1, static_cast<int>(client.right));
+  const int height = std::max(1, static_cast<int>(client.bottom));
+  const std::unique_ptr<HDC__, BOOL(WINAPI*)(HDC)> memory(CreateCompatibleDC(dc), &DeleteDC);
+  const TGdiObject<HBITMAP> buffer(CreateCompatibleBitmap(dc, width, height));
+  if (!memory || buffer.Get() == nullptr) {
+    PaintPage(dc, scroll_, height);
+    return;
   }
-}
-
-std::wstring TPlainBrowserObject::PageText() const {
-  std::wstring text;
-  int line = -1;
-  for (const TPlainFragment& fragment : fragments_) {
-    if (line >= 0 && fragment.Line != line) text += L"\n";
-    line = fragment.Line;
-    text += fragment.Text;
+  {
+    const TSelectObject select(memory.get(), buffer.Get());
+    PaintPage(memory.get(), scroll_, height);
+    BitBlt(dc, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
   }
-  return text;
 }
 
 RECT TPlainBrowserObject::LinkRect(int index) const {
-  for (const TPlainFragment& fragment : fragments_) {
-    if (fragment.Link == index) {
-      RECT r = fragment.Rect;
-      OffsetRect(&r, 0, -scroll_);
-      return r;
-    }
-  }
-  return RECT{};
+  if (!page_) return RECT{};
+  const TLayoutItem* item = page_->Layout().FirstItemOfLink(index);
+  if (item == nullptr) return RECT{};
+  return RECT{item->X, item->Y - scroll_, item->X + item->Width, item->Y + item->Height - scroll_};
 }
 
 int TPlainBrowserObject::LinkAt(POINT point) const {
-  point.y += scroll_;
-  for (const TPlainFragment& fragment : fragments_) {
-    if (fragment.Link >= 0 && PtInRect(&fragment.Rect, point)) return fragment.Link;
-  }
-  return -1;
+  if (!page_) return -1;
+  return page_->Layout().LinkAt(point.x, point.y + scroll_);
 }
 
 // ---- the window
@@ -246,10 +162,34 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
     }
     case WM_ERASEBKGND:
       return 1;
-    case WM_SIZE:
-      Layout();
-      InvalidateRect(window, nullptr, TRUE);
+    case WM_SIZE: {
+      // Only a new width lays the page out again; a new height changes
+      // what the scroll bar covers.
+      RECT client{};
+      GetClientRect(window, &client);
+      if (page_ && std::max(static_cast<int>(client.right), 2 * kPageMargin + 40) != layoutWidth_) {
+        Layout();
+      } else {
+        const int documentHeight = DocumentHeight();
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+        info.nMax = documentHeight;
+        info.nPage = static_cast<UINT>(client.bottom + 1);
+        scroll_ = std::clamp(scroll_, 0, std::max(0, documentHeight - static_cast<int>(client.bottom)));
+        info.nPos = scroll_;
+        SetScrollInfo(window, SB_VERT, &info, TRUE);
+      }
+      InvalidateRect(window, nullptr, FALSE);
       return 0;
+    }
+    case WM_TIMER:
+      if (wParam == kStyleSheetTimer) {
+        const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
+        ShowArrivingPage();
+        return 0;
+      }
+      break;
     case WM_VSCROLL: {
       SCROLLINFO info{};
       info.cbSize = sizeof info;
@@ -276,7 +216,7 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
           ScrollTo(0);
           break;
         case SB_BOTTOM:
-          ScrollTo(documentHeight_);
+          ScrollTo(DocumentHeight());
           break;
         default:
           break;
@@ -323,10 +263,16 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
       FetchDone(static_cast<unsigned>(lParam));
       return 0;
     }
+    case kRelayout:
+      relayoutPosted_ = false;
+      Layout();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
     case WM_DESTROY:
       // Closed from outside (a page's close request the container let
       // through): the browser has no window any more.
       CancelFetch();
+      CancelResources();
       window_ = nullptr;
       if (inPlaceSite_ != nullptr) inPlaceSite_->OnInPlaceDeactivate();
       return 0;

@@ -71,13 +71,10 @@ void RunPlainFetch(TPlainFetch& fetch) {
   }
 }
 
-TPlainOutcome PlainFetchOutcome(const TPlainFetch& fetch, int maxRedirects) {
+TPlainOutcome PlainFetchOutcome(const TPlainFetch& fetch, int maxRedirects, unsigned defaultCodePage) {
   TPlainOutcome outcome;
   if (fetch.Failed) {
-    outcome.Page.Title = fetch.Url;
-    THtmlItem item;
-    item.Text = L"This page cannot be displayed: " + AnsiToWide(fetch.Error);
-    outcome.Page.Items.push_back(item);
+    outcome.Page = TPlainPage::FromMessage(fetch.Url, L"This page cannot be displayed: " + AnsiToWide(fetch.Error));
     return outcome;
   }
   const THttpAnswer& answer = fetch.Answer;
@@ -87,20 +84,6 @@ TPlainOutcome PlainFetchOutcome(const TPlainFetch& fetch, int maxRedirects) {
     outcome.RedirectTo = ResolveUrl(fetch.Url, AnsiToWide(answer.Location));
     return outcome;
   }
-  std::string type = answer.ContentType;
-  for (char& c : type) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  const bool utf8 = type.find("charset=utf-8") != std::string::npos;
-  const std::wstring text = utf8 ? Utf8ToWide(answer.Body) : AnsiToWide(answer.Body);
-  if (type.empty() || type.rfind("text/html", 0) == 0) {
-    outcome.Page = ParseHtml(text);
-  } else if (type.rfind("text/", 0) == 0) {
-    outcome.Page = PlainTextPage(text);
-  } else {
-    THtmlItem item;
-    item.Text = AnsiToWide(answer.ContentType) + L" (" + std::to_wstring(answer.Body.size()) + L" bytes)";
-    outcome.Page.Items.push_back(item);
-  }
+  outcome.Page = TPlainPage::FromAnswer(fetch.Url, answer, defaultCodePage);
   return outcome;
 }

@@ -4,10 +4,12 @@
 // and the reading of the answer are tested natively.
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <string>
 
-#include "browser/plain_html.h"
+#include "browser/plain_http.h"
+#include "browser/plain_page.h"
 #include "runtime/sockets.h"
 
 inline constexpr int kPlainConnectTimeoutMs = 10000;
@@ -42,16 +44,16 @@ struct TPlainFetch {
 std::string PlainFetchRequest(const THttpUrl& url);
 
 // What a finished fetch leads to: another address to fetch for the same
-// history entry (a redirect), or the page to show: the failure's text, the
-// page read from an HTML answer, a text answer line by line, or a line
-// naming the type and size of anything else. Every status shows its body,
-// as a browser does with a server's error page.
+// history entry (a redirect), or the page to show: the failure's text, or
+// the page read from the answer (plain_page). Every status shows its body,
+// as a browser does with a server's error page. defaultCodePage: the
+// encoding of pages that do not name theirs.
 struct TPlainOutcome {
   bool Redirect = false;
   std::wstring RedirectTo;
-  THtmlPage Page;
+  std::unique_ptr<TPlainPage> Page;
 };
-TPlainOutcome PlainFetchOutcome(const TPlainFetch& fetch, int maxRedirects);
+TPlainOutcome PlainFetchOutcome(const TPlainFetch& fetch, int maxRedirects, unsigned defaultCodePage);
 
 // Fetches fetch.Url: connects, sends the request, reads the answer to the
 // server's close and splits it. Never throws: a failure sets Failed and

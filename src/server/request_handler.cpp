@@ -8,6 +8,7 @@
 #include "archive/string_routines.h"
 #include "runtime/ansi.h"
 #include "server/book_search.h"
+#include "server/content_types.h"
 #include "server/ebook_manager.h"
 #include "server/http/id_http_parser.h"
 #include "server/http/id_http_server.h"
@@ -99,10 +100,12 @@ void TEbookManager::HandleCommandGet(TIdContext&, TIdHTTPRequestInfo& request, T
   }
 
   // The header goes out before the body is known; the end of the body is
-  // marked by closing the connection.
+  // marked by closing the connection. An entry of the book declares the
+  // type its name says; the not-found page stays HTML.
+  const std::vector<int>* entries = MatchingEntries(path);
+  if (entries != nullptr) response.ContentType = std::string(ContentTypeForPath(path));
   response.WriteHeader();
   response.BodyStream = std::make_unique<TMemoryStream>();
-  const std::vector<int>* entries = MatchingEntries(path);
   if (entries != nullptr) {
     const TSearchState search = SearchState();
     // Pictures and binaries never pass through the highlight filter.

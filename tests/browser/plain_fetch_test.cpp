@@ -132,45 +132,56 @@ TEST(PlainFetch, CancelEndsAWaitingFetchAtOnce) {
   }
 }
 
+// The text a page shows, laid out wide enough for one line per block.
+std::wstring ShownText(TPlainPage& page) {
+  TFixedMeasurer measurer;
+  page.LayOut(2000, measurer);
+  return page.Layout().Text();
+}
+
 TEST(PlainFetch, AnswersBecomeRedirectsOrPages) {
   TPlainFetch fetch;
   fetch.Url = L"http://127.0.0.1:5055/dir/page.htm";
 
   fetch.Answer = THttpAnswer{301, "text/html", "../other.htm", "<p>moved</p>"};
-  TPlainOutcome outcome = PlainFetchOutcome(fetch, 5);
+  TPlainOutcome outcome = PlainFetchOutcome(fetch, 5, 1252);
   EXPECT_TRUE(outcome.Redirect);
   EXPECT_EQ(outcome.RedirectTo, L"http://127.0.0.1:5055/other.htm");
   // At the limit the answer's own body shows instead.
   fetch.Redirects = 5;
-  outcome = PlainFetchOutcome(fetch, 5);
+  outcome = PlainFetchOutcome(fetch, 5, 1252);
   EXPECT_FALSE(outcome.Redirect);
-  EXPECT_TRUE(std::any_of(outcome.Page.Items.begin(), outcome.Page.Items.end(),
-                          [](const THtmlItem& item) { return item.Text == L"moved"; }));
+  ASSERT_NE(outcome.Page, nullptr);
+  EXPECT_EQ(ShownText(*outcome.Page), L"moved");
   fetch.Redirects = 0;
 
-  // The charset decides how the body's bytes are read.
+  // The charset decides how the body's bytes are read; without one, the
+  // default code page.
   fetch.Answer = THttpAnswer{404, "Text/HTML; Charset=UTF-8", "", "<title>\xC3\xA9t\xC3\xA9</title>"};
-  EXPECT_EQ(PlainFetchOutcome(fetch, 5).Page.Title, L"\u00E9t\u00E9");
+  EXPECT_EQ(PlainFetchOutcome(fetch, 5, 1252).Page->Title(), L"\u00E9t\u00E9");
   fetch.Answer = THttpAnswer{200, "", "", "<title>\xE9t\xE9</title>"};
-  EXPECT_EQ(PlainFetchOutcome(fetch, 5).Page.Title, L"\u00E9t\u00E9");
+  EXPECT_EQ(PlainFetchOutcome(fetch, 5, 1252).Page->Title(), L"\u00E9t\u00E9");
 
-  fetch.Answer = THttpAnswer{200, "text/plain", "", "<b>a</b>\nb"};
-  outcome = PlainFetchOutcome(fetch, 5);
-  ASSERT_FALSE(outcome.Page.Items.empty());
-  EXPECT_EQ(outcome.Page.Items[0].Text, L"<b>a</b>");
+  // Text answers keep their lines and their markup as text.
+  fetch.Answer = THttpAnswer{200, "text/plain", "", "<b>a</b>\n  b"};
+  outcome = PlainFetchOutcome(fetch, 5, 1252);
+  EXPECT_EQ(ShownText(*outcome.Page), L"<b>a</b>\n  b");
 
+  // A picture answer is a page showing that picture.
   fetch.Answer = THttpAnswer{200, "image/png", "", std::string(10, 'x')};
-  outcome = PlainFetchOutcome(fetch, 5);
-  ASSERT_EQ(outcome.Page.Items.size(), 1u);
-  EXPECT_EQ(outcome.Page.Items[0].Text, L"image/png (10 bytes)");
+  outcome = PlainFetchOutcome(fetch, 5, 1252);
+  ASSERT_EQ(outcome.Page->PictureUrls().size(), 1u);
+  EXPECT_EQ(outcome.Page->PictureUrls()[0], fetch.Url);
+
+  fetch.Answer = THttpAnswer{200, "application/zip", "", std::string(10, 'x')};
+  EXPECT_EQ(ShownText(*PlainFetchOutcome(fetch, 5, 1252).Page), L"application/zip (10 bytes)");
 
   fetch.Failed = true;
   fetch.Error = "Connection refused";
-  outcome = PlainFetchOutcome(fetch, 5);
+  outcome = PlainFetchOutcome(fetch, 5, 1252);
   EXPECT_FALSE(outcome.Redirect);
-  EXPECT_EQ(outcome.Page.Title, fetch.Url);
-  ASSERT_EQ(outcome.Page.Items.size(), 1u);
-  EXPECT_EQ(outcome.Page.Items[0].Text, L"This page cannot be displayed: Connection refused");
+  EXPECT_EQ(outcome.Page->Title(), fetch.Url);
+  EXPECT_EQ(ShownText(*outcome.Page), L"This page cannot be displayed: Connection refused");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "archive/archive_helpers.h"
 #include "runtime/sockets.h"
 #include "server/http_test_helpers.h"
+#include "server/content_types.h"
 #include "server/ebook_manager.h"
 #include "server/http/id_http_client.h"
 #include "server/http/id_http_server.h"
@@ -43,9 +44,14 @@ std::string Basic(const std::string& userColonPassword) {
   return "Authorization: Basic " + out + "\r\n";
 }
 
-const std::string kArchiveHeader =
-    "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: text/html\r\nCache-control: no-cache\r\n"
-    "Server: BookServer/1.0\r\n\r\n";
+std::string ArchiveHeader(const std::string& type) {
+  return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: " + type +
+         "\r\nCache-control: no-cache\r\nServer: BookServer/1.0\r\n\r\n";
+}
+const std::string kArchiveHeader = ArchiveHeader("text/html");
+const std::string kGifHeader = ArchiveHeader("image/gif");
+const std::string kJpegHeader = ArchiveHeader("image/jpeg");
+const std::string kBmpHeader = ArchiveHeader("image/bmp");
 const std::string kUnauthorized =
     "HTTP/1.1 401 Unauthorized\r\nConnection: close\r\nContent-Type: text/html\r\nCache-control: no-cache\r\n"
     "Server: BookServer/1.0\r\nWWW-Authenticate: Basic realm=\"Protected\"\r\n\r\n"
@@ -108,7 +114,7 @@ TEST_F(BookServerTest, AnswersFromTheArchive) {
   EXPECT_EQ(Get(port_, "/sub/page.htm"), kArchiveHeader + "sub page") << "\\ in names matches /";
   EXPECT_EQ(Get(port_, "/sub%2Fpage.htm"), kArchiveHeader + "sub page");
   EXPECT_EQ(Get(port_, "/twice.htm"), kArchiveHeader + "first|second") << "every matching entry, in order";
-  EXPECT_EQ(Get(port_, "/pic.GIF"), kArchiveHeader + "GIF hello") << "pictures are text/html too";
+  EXPECT_EQ(Get(port_, "/pic.GIF"), kGifHeader + "GIF hello") << "a picture declares its type";
   EXPECT_EQ(Get(port_, "/index.htm?x=1"), Get(port_, "/index.htm"));
   EXPECT_EQ(Get(port_, "/missing.htm"), kArchiveHeader + kNotFound);
   EXPECT_EQ(Get(port_, "/empty.htm"), kArchiveHeader + kNotFound);
@@ -172,6 +178,56 @@ TEST_F(BookServerTest, RequestsThroughForeignHostNamesAreRefused) {
   EXPECT_EQ(Exchange(port_, "GET /sub/page.htm HTTP/1.0\r\n\r\n"), kArchiveHeader + "sub page");
 }
 
+TEST(ContentTypes, FollowTheExtensionOfTheLastSegment) {
+  const struct {
+    const char* Path;
+    const char* Type;
+  } cases[] = {
+      {"/index.htm", "text/html"},          {"/a/page.HTML", "text/html"},      {"/x.xhtml", "text/html"},
+      {"/_static/basic.css", "text/css"},   {"/s.JS", "text/javascript"},       {"/m.mjs", "text/javascript"},
+      {"/d.json", "application/json"},      {"/logo.svg", "image/svg+xml"},     {"/p.png", "image/png"},
+      {"/p.JPG", "image/jpeg"},             {"/p.jpeg", "image/jpeg"},          {"/p.gif", "image/gif"},
+      {"/p.bmp", "image/bmp"},              {"/favicon.ico", "image/x-icon"},   {"/p.webp", "image/webp"},
+      {"/f.woff", "font/woff"},             {"/f.woff2", "font/woff2"},         {"/f.ttf", "font/ttf"},
+      {"/f.otf", "font/otf"},               {"/lib.rst.txt", "text/plain"},     {"/feed.xml", "application/xml"},
+      {"/doc.pdf", "application/pdf"},      {"/a.mp3", "audio/mpeg"},           {"/a.wav", "audio/wav"},
+      {"/a.ogg", "audio/ogg"},              {"/v.mp4", "video/mp4"},
+      // Unknown, missing or misplaced extensions stay HTML.
+      {"/page.asp", "text/html"},           {"/README", "text/html"},           {"/styles.css/page", "text/html"},
+      {"/dir\\style.css", "text/css"},     {"/trailing.", "text/html"},        {"/.css", "text/css"},
+      {"", "text/html"},                    {"/p.png5", "text/html"},           {"/p.pn", "text/html"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ContentTypeForPath(c.Path), c.Type) << c.Path;
+}
+
+TEST_F(BookServerTest, EntriesDeclareTheTypeOfTheirExtension) {
+  TArchiveBuilder builder;
+  builder.Add("config.ini", "[users]\nann=secret\n");
+  builder.Add("book.lst", "list");
+  builder.Add("_static\\Basic.CSS", "body{}");
+  builder.Add("_sources\\faq.rst.txt", "line one\nline two\n");
+  builder.Add("logo.svg", "<svg/>");
+  builder.Add("page.xhtml", "<p>x</p>");
+  builder.Add("data.unknownext", "?");
+  archive_.Block = builder.Build();
+  HostArchive = reinterpret_cast<const THostArchive*>(archive_.Block.data());
+  manager_ = StartManager();
+  ASSERT_NE(manager_, nullptr);
+  port_ = manager_->Port;
+  // Before the login every answer is the unchanged 401 page, whatever the path.
+  EXPECT_EQ(Get(port_, "/_static/basic.css"), kUnauthorized);
+  const std::string login = Basic("ann:secret");
+  EXPECT_EQ(Get(port_, "/_static/basic.css", login), ArchiveHeader("text/css") + "body{}");
+  EXPECT_EQ(Get(port_, "/_sources/faq.rst.txt"), ArchiveHeader("text/plain") + "line one\nline two\n");
+  EXPECT_EQ(Get(port_, "/logo.svg"), ArchiveHeader("image/svg+xml") + "<svg/>");
+  EXPECT_EQ(Get(port_, "/page.xhtml"), kArchiveHeader + "<p>x</p>");
+  EXPECT_EQ(Get(port_, "/data.unknownext"), kArchiveHeader + "?");
+  EXPECT_EQ(Exchange(port_, "HEAD /logo.svg HTTP/1.1\r\n\r\n"), ArchiveHeader("image/svg+xml"));
+  // A path that names no entry gets the not-found page as HTML, whatever its extension.
+  EXPECT_EQ(Get(port_, "/_static/missing.css"), kArchiveHeader + kNotFound);
+  EXPECT_EQ(Get(port_, "/navigation_bar/navigate.h"), Generated(manager_->BuildNavigationPage()));
+}
+
 TEST_F(BookServerTest, LoginLineWithoutEqualsAndNulPadding) {
   Start("[users]\nwholeline\n");
   EXPECT_EQ(Get(port_, "/sub/page.htm", Basic(std::string("\0:wholeline\0", 12))), kArchiveHeader + "sub page")
@@ -183,14 +239,14 @@ TEST_F(BookServerTest, HighlightsSearchHitsOutsideTags) {
   manager_->SetSearchState({true, "HELLO", false});
   EXPECT_EQ(Get(port_, "/index.htm"), kArchiveHeader + "<html><p>" + kMark + "HELLO</span> world</p><a title=\"hello\">" +
                                           kMark + "HELLO</span></a></html>");
-  EXPECT_EQ(Get(port_, "/pic.GIF"), kArchiveHeader + "GIF hello") << ".GIF is never highlighted";
-  EXPECT_EQ(Get(port_, "/PIC.gif"), kArchiveHeader + "GIF hello");
-  EXPECT_EQ(Get(port_, "/pic.jpeg"), kArchiveHeader + "JPEG " + kMark + "HELLO</span>");
-  EXPECT_EQ(Get(port_, "/pic.bmp"), kArchiveHeader + "BMP " + kMark + "HELLO</span>");
+  EXPECT_EQ(Get(port_, "/pic.GIF"), kGifHeader + "GIF hello") << ".GIF is never highlighted";
+  EXPECT_EQ(Get(port_, "/PIC.gif"), kGifHeader + "GIF hello");
+  EXPECT_EQ(Get(port_, "/pic.jpeg"), kJpegHeader + "JPEG " + kMark + "HELLO</span>");
+  EXPECT_EQ(Get(port_, "/pic.bmp"), kBmpHeader + "BMP " + kMark + "HELLO</span>");
   manager_->SetSearchState({true, "HELLO", true});
-  EXPECT_EQ(Get(port_, "/pic.bmp"), kArchiveHeader + "BMP hello");
+  EXPECT_EQ(Get(port_, "/pic.bmp"), kBmpHeader + "BMP hello");
   manager_->SetSearchState({false, "hello", false});
-  EXPECT_EQ(Get(port_, "/pic.bmp"), kArchiveHeader + "BMP hello");
+  EXPECT_EQ(Get(port_, "/pic.bmp"), kBmpHeader + "BMP hello");
 }
 
 TEST_F(BookServerTest, ParallelRequestsWhileTheSearchChanges) {
