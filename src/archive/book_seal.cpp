@@ -209,11 +209,10 @@ std::optional<TContentKey> UnwrapContentKey(const TSealReader& reader, std::span
 std::vector<uint8_t> SealEntry(const TContentKey& key, std::string_view name, std::span<const uint8_t> stored,
                                TGcmNonce nonce) {
   const std::vector<uint8_t> sealed = AesGcmEncrypt(key.Bytes(), nonce, stored, ByteSpan(name));
-  std::vector<uint8_t> out;
-  out.reserve(kEntryOverhead + stored.size());
-  out.insert(out.end(), kEntryMagic, kEntryMagic + sizeof(kEntryMagic));
-  out.insert(out.end(), nonce.begin(), nonce.end());
-  out.insert(out.end(), sealed.begin(), sealed.end());
+  std::vector<uint8_t> out(sizeof(kEntryMagic) + kGcmNonceSize + sealed.size());
+  std::memcpy(out.data(), kEntryMagic, sizeof(kEntryMagic));
+  std::memcpy(out.data() + sizeof(kEntryMagic), nonce.data(), kGcmNonceSize);
+  std::memcpy(out.data() + sizeof(kEntryMagic) + kGcmNonceSize, sealed.data(), sealed.size());
   return out;
 }
 
@@ -228,7 +227,9 @@ bool IsSealedEntry(std::span<const uint8_t> data) {
 }
 
 std::vector<uint8_t> OpenSealedEntry(const TContentKey& key, std::string_view name, std::span<const uint8_t> data) {
-  const std::string shown = "\"" + std::string(name) + "\"";
+  std::string shown(1, '"');
+  shown.append(name);
+  shown += '"';
   if (!IsSealedEntry(data)) Damaged("the entry " + shown + " of this sealed book is not sealed");
   const TGcmNonce nonce(data.data() + sizeof(kEntryMagic), kGcmNonceSize);
   std::vector<uint8_t> stored;
@@ -349,7 +350,11 @@ std::string WindowSettingsText(std::string_view config) {
     std::string lines;
     for (const char* key : keys)
       if (ini.ValueExists(name, key)) lines += std::string(key) + "=" + ini.ReadString(name, key, "") + "\r\n";
-    if (!lines.empty()) out += "[" + std::string(name) + "]\r\n" + lines;
+    if (lines.empty()) return;
+    out += '[';
+    out += name;
+    out += "]\r\n";
+    out += lines;
   };
   static const char* const kParams[] = {"title", "start", "Resolution", "Resizable"};
   static const char* const kIcon[] = {"Bitmap"};
