@@ -146,7 +146,7 @@ TArchiveEntry TRes_invoker::GetEntry(int index) const {
   return entry;
 }
 
-void TRes_invoker::Extract(int index, TStream& destination) const {
+std::span<const uint8_t> TRes_invoker::EntryData(int index) const {
   const TArchiveEntry entry = GetEntry(index);
   // Negative values cannot locate data: refuse before reading anything.
   if (entry.Offset < 0 || entry.Size < 0) RaiseZlib(Z_STREAM_ERROR);
@@ -154,8 +154,12 @@ void TRes_invoker::Extract(int index, TStream& destination) const {
     throw EArchiveError(Format("Entry %d (\"%s\") lies outside the archive: offset %d, size %d, archive %lld bytes",
                                index, EntryName(entry).c_str(), entry.Offset, entry.Size,
                                static_cast<long long>(*blockLength_)));
+  return {Bytes() + entry.Offset, static_cast<size_t>(entry.Size)};
+}
+
+void TRes_invoker::Extract(int index, TStream& destination) const {
   // The block is read-only and outlives the call, so the compressed bytes are
   // read in place rather than copied first.
-  TReadOnlyMemoryStream compressed({Bytes() + entry.Offset, static_cast<size_t>(entry.Size)});
+  TReadOnlyMemoryStream compressed(EntryData(index));
   InflateStream(compressed, destination);
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "runtime/exceptions.h"
@@ -71,6 +72,9 @@ class TRes_invoker {
   // Inflates entry index and appends it to destination. Safe to call from
   // any number of threads at once.
   void Extract(int index, TStream& destination) const;
+  // The entry's stored bytes as they lie in the block (for a zlib entry, the
+  // compressed stream). Checked against the block like Extract.
+  std::span<const uint8_t> EntryData(int index) const;
 
   const THostArchive* Archive() const { return archive_; }
   std::optional<int64_t> BlockLength() const { return blockLength_; }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "archive/book_seal.h"
 #include "archive/page_matching.h"
 #include "archive/res_invoker.h"
 #include "runtime/ansi.h"
@@ -34,21 +35,30 @@ int SearchProgress(int index, int count) {
   return static_cast<int>(quotient * 100.0L);
 }
 
-TBookSearch::TBookSearch(const TRes_invoker& archive, std::string text, bool caseSensitive)
-    : archive_(archive), text_(std::move(text)), caseSensitive_(caseSensitive), count_(archive.Count()) {}
+TBookSearch::TBookSearch(const TRes_invoker& archive, std::string text, bool caseSensitive, const TSealedBook* seal)
+    : archive_(archive),
+      text_(std::move(text)),
+      caseSensitive_(caseSensitive),
+      seal_(seal),
+      needsLogin_(seal != nullptr && !seal->Unlocked()),
+      count_(archive.Count()) {}
 
 bool TBookSearch::Step() {
   if (Done()) return false;
   const int index = next_++;
   bool found = false;
   const std::string name = EntryName(archive_.GetEntry(index));
-  if (IsSearchableName(name)) {
+  // The seal's own entries hold no page.
+  if (IsSearchableName(name) && !(seal_ != nullptr && seal_->IsSealEntry(index))) {
     // Each entry is inflated whole and let go before the next one. A
     // damaged entry cannot hold the text the reader looks for; it is
     // counted and passed over instead of ending the search half-way.
     TMemoryStream page;
     try {
-      archive_.Extract(index, page);
+      if (seal_ != nullptr)
+        seal_->Extract(index, page);
+      else
+        archive_.Extract(index, page);
     } catch (const Exception&) {
       ++unreadable_;
       progress_ = SearchProgress(index, count_);

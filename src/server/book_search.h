@@ -5,7 +5,9 @@
 // entry and tells the progress, and the caller decides what happens in
 // between (redraw, stop because the window closes). The first two entries
 // of the archive are never searched; pictures and binaries are skipped but
-// count for the progress.
+// count for the progress. A sealed book is searched through its seal: its
+// decrypted pages once a reader has logged in, nothing before (the search
+// never asks for a password itself, so it never waits for a derivation).
 #pragma once
 
 #include <string>
@@ -13,6 +15,7 @@
 #include <vector>
 
 class TRes_invoker;
+class TSealedBook;
 
 // Whether pages of this name take part in searching and highlighting: all
 // but those whose extension (from the last ".", unless a "\" or ":" follows
@@ -27,10 +30,14 @@ int SearchProgress(int index, int count);
 class TBookSearch {
  public:
   // text is the search text in the system's ANSI code page; the archive
-  // must outlive the search.
-  TBookSearch(const TRes_invoker& archive, std::string text, bool caseSensitive);
+  // (and seal, the archive's seal when the book is sealed) must outlive the
+  // search.
+  TBookSearch(const TRes_invoker& archive, std::string text, bool caseSensitive, const TSealedBook* seal = nullptr);
 
-  bool Done() const { return next_ >= count_; }
+  // A sealed book that no reader has opened yet: the search finds nothing
+  // (it is Done at once) until a login has opened the book.
+  bool NeedsLogin() const { return needsLogin_; }
+  bool Done() const { return needsLogin_ || next_ >= count_; }
   // Searches the next entry. Returns true when it contains the text (its
   // name, as the archive stores it, is then the last of Results()).
   bool Step();
@@ -44,6 +51,8 @@ class TBookSearch {
   const TRes_invoker& archive_;
   std::string text_;
   bool caseSensitive_;
+  const TSealedBook* seal_;
+  bool needsLogin_;
   int count_;
   int next_ = 2;
   int progress_ = 0;

@@ -30,6 +30,8 @@ constexpr int kFirstDataWaitSeconds = 30;
 TEbookManager::TEbookManager(int firstPort) {
   Archive = std::make_unique<TRes_invoker>(HostArchive);
   Authorized = false;
+  Seal = TSealedBook::Find(*Archive);
+  if (Seal) credentials_ = std::make_unique<TCredentialCache>();
 
   {
     TMemoryStream config;
@@ -38,9 +40,13 @@ TEbookManager::TEbookManager(int firstPort) {
     TResSetupObject reader(config);
     reader.ReadSettings(Settings);
   }
-  if (Settings.Users->Count() == 0) Authorized = true;
+  // A sealed book's clear settings name no readers; its readers are in the
+  // seal, and it opens with one of their passwords only.
+  if (!Seal && Settings.Users->Count() == 0) Authorized = true;
 
   for (int i = 0; i < Archive->Count(); ++i) {
+    // The seal's own entries are no pages of the book.
+    if (Seal && Seal->IsSealEntry(i)) continue;
     std::string key(1, '/');
     key += ReplaceChar(EntryName(Archive->GetEntry(i)), '\\', '/');
     entriesByPath_[AnsiUpperCase(key)].push_back(i);
@@ -71,8 +77,11 @@ TEbookManager::~TEbookManager() {
     // destructor still waits for the last handler before the archive goes.
   }
   Server.reset();
+  // The content key is wiped here, before anything else of the book goes.
+  Seal.reset();
   Archive.reset();
   FreeSettings(Settings);
+  if (openSettings_) FreeSettings(*openSettings_);
 }
 
 void TEbookManager::ProbePorts(int firstPort) {
@@ -101,9 +110,37 @@ void TEbookManager::ProbePorts(int firstPort) {
   }
 }
 
-std::string TEbookManager::BuildNavigationPage() const { return ::BuildNavigationPage(Settings, PortText); }
+const TResSetup& TEbookManager::BookSettings() const {
+  const TResSetup* open = openSettingsView_.load(std::memory_order_acquire);
+  return open != nullptr ? *open : Settings;
+}
 
-std::string TEbookManager::BuildAboutPage() const { return ::BuildAboutPage(Settings, PortText); }
+std::string TEbookManager::BuildNavigationPage() const { return ::BuildNavigationPage(BookSettings(), PortText); }
+
+std::string TEbookManager::BuildAboutPage() const { return ::BuildAboutPage(BookSettings(), PortText); }
+
+bool TEbookManager::SealedLogin(const std::string& user, const std::string& password) {
+  std::lock_guard lock(loginLock_);
+  if (!Seal->Unlocked()) {
+    const std::optional<bool> known = credentials_->Find(user, password);
+    if (known.has_value() && !*known) return false;
+    if (!known.has_value()) {
+      const bool valid = Seal->Unlock(user, ByteSpan(password));
+      credentials_->Add(user, password, valid);
+      if (!valid) return false;
+    }
+  }
+  if (openSettingsView_.load(std::memory_order_acquire) == nullptr) {
+    // Read before anyone is let in, so that the first page after the login
+    // already links the bookmarks. Damaged sealed settings fail every login
+    // with their message rather than opening a book without them.
+    auto settings = std::make_unique<TResSetup>();
+    Seal->ReadSettings(*settings);
+    openSettings_ = std::move(settings);
+    openSettingsView_.store(openSettings_.get(), std::memory_order_release);
+  }
+  return true;
+}
 
 TSearchState TEbookManager::SearchState() const {
   std::lock_guard<std::mutex> lock(searchLock_);

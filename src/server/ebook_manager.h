@@ -13,8 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/book_seal.h"
 #include "archive/res_invoker.h"
 #include "archive/res_setup.h"
+#include "server/credential_cache.h"
 
 class TStream;
 class TIdHTTPServer;
@@ -71,9 +73,19 @@ class TEbookManager {
   std::string PortText;
   std::unique_ptr<TIdHTTPServer> Server;
   std::unique_ptr<TRes_invoker> Archive;
+  // The seal of a sealed book (book_seal.h), null for any other: its pages
+  // are decrypted as they are served once a reader has logged in, and its
+  // content key is wiped when the manager is destroyed.
+  std::unique_ptr<TSealedBook> Seal;
+  // What "config.ini" says; of a sealed book only what opens the window
+  // (BookSettings gives the whole once it is open).
   TResSetup Settings;
   // Turns true once (no users, or the first valid login) and never back.
   std::atomic<bool> Authorized{false};
+
+  // The settings the generated pages show: a sealed book's own once a reader
+  // has opened it, Settings otherwise.
+  const TResSetup& BookSettings() const;
 
  private:
   void ProbePorts(int firstPort);
@@ -82,11 +94,24 @@ class TEbookManager {
   // Appends the entry's bytes to destination, inflating them only the first
   // time while the cache has room.
   void ExtractEntry(int index, TStream& destination) const;
+  // A login to the sealed book: true when these credentials open it (or it
+  // is open already). Runs the seal's key derivation at most once per
+  // distinct credentials, one login at a time.
+  bool SealedLogin(const std::string& user, const std::string& password);
 
   std::unique_ptr<TIdHTTP> ProbeClient;
   // Upper-cased "/" + name (with "/" separators) -> entry indices, built once:
   // the directory never changes during a viewer lifetime.
   std::unordered_map<std::string, std::vector<int>> entriesByPath_;
+  // Logins to a sealed book, one at a time: a browser's parallel requests
+  // with the same new credentials wait for one derivation instead of each
+  // running their own.
+  std::mutex loginLock_;
+  std::unique_ptr<TCredentialCache> credentials_;
+  // A sealed book's whole settings, read when it is first opened and
+  // published once through the atomic pointer.
+  std::unique_ptr<TResSetup> openSettings_;
+  std::atomic<const TResSetup*> openSettingsView_{nullptr};
   mutable std::mutex searchLock_;
   TSearchState search_;
   // Inflated entries already served: the archive never changes while the

@@ -43,7 +43,10 @@ void TEbookManager::ExtractEntry(int index, TStream& destination) const {
   }
   if (!cached) {
     TMemoryStream inflated;
-    Archive->Extract(index, inflated);
+    if (Seal)
+      Seal->Extract(index, inflated);
+    else
+      Archive->Extract(index, inflated);
     const auto size = static_cast<size_t>(inflated.Size());
     auto bytes = std::make_shared<const std::string>(reinterpret_cast<const char*>(inflated.Memory()), size);
     std::lock_guard lock(entryCacheLock_);
@@ -87,9 +90,15 @@ void TEbookManager::HandleCommandGet(TIdContext&, TIdHTTPRequestInfo& request, T
     const std::string user = StripChar(request.CredentialUser, '\0');
     const std::string password = StripChar(request.CredentialPassword, '\0');
     bool valid = false;
-    for (const std::string& line : *Settings.Users) {
-      const TParamRec account = SplitParam(line);
-      if (account.Name == user && account.Value == password) valid = true;
+    if (Seal) {
+      // A sealed book keeps no passwords: a login is right when it unwraps
+      // the book's key, which also opens its pages.
+      valid = SealedLogin(user, password);
+    } else {
+      for (const std::string& line : *Settings.Users) {
+        const TParamRec account = SplitParam(line);
+        if (account.Name == user && account.Value == password) valid = true;
+      }
     }
     if (valid) Authorized = true;
   }

@@ -34,6 +34,9 @@ constexpr int kDesignClientHeight = 573;
 constexpr int kToolbarTop = 22;  // below the menu bar
 constexpr int kToolbarHeight = 38;
 constexpr int kSearchAreaHeight = 135;
+// The status line's answer to a search in a sealed book before any login.
+constexpr const wchar_t* kSearchNeedsLogin =
+    L"Log in on a page of the book first: its pages are sealed until then";
 constexpr int kStatusBarHeight = 22;
 constexpr int kToolbarButtonWidth = 78;
 constexpr int kToolbarButtonHeight = 36;
@@ -496,7 +499,15 @@ void TForm1::SpeedButton10Click(TObject*) {
     StPanel2->SetCaption(L"You have not specified text to find");
     return;
   }
-  TBookSearch search(*BookManager->Archive, WideToAnsi(text), CheckBox1->Checked());
+  TBookSearch search(*BookManager->Archive, WideToAnsi(text), CheckBox1->Checked(), BookManager->Seal.get());
+  if (search.NeedsLogin()) {
+    // The pages of a sealed book are closed until a reader has logged in
+    // through the browser's login prompt; the search asks for no password
+    // of its own. The area stays ready for the search after the login.
+    ListBox1->Items().Clear();
+    StPanel2->SetCaption(kSearchNeedsLogin);
+    return;
+  }
 
   searching_ = true;
   closeAfterSearch_ = false;

@@ -6,13 +6,18 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "tools/bookc/check.h"
+#include "tools/common/book_image.h"
 
 struct TPackOptions {
   int Level = 9;
+  // Seal the book (archive/book_seal.h): only readers with a password of
+  // its [users] can open it.
+  bool Seal = false;
   // Called with (files done, files in all, bytes done, bytes in all) while
   // packing; may be empty.
   std::function<void(size_t, size_t, uint64_t, uint64_t)> Progress;
@@ -77,13 +82,43 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
 // archive block, trailer) and the viewer library copied beside it; signed
 // with Authenticode when asked (sign.h).
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// How the commands that read a sealed book's content get a reader's
+// password: --password PW, --password-file FILE (its first line), and
+// --user NAME to try that reader alone (otherwise every reader is tried).
+struct TPasswordOptions {
+  bool Given = false;
+  std::string Password;  // UTF-8, as given
+  std::string User;      // empty: every reader
+};
+// Takes the password options out of args. Returns false (with the usage
+// problem written to err) when one is malformed or the file cannot be read.
+bool TakePasswordOptions(std::vector<std::string>& args, TPasswordOptions& options, std::ostream& err);
+
+// A book file opened for the commands that read its content: for a sealed
+// book, the block as it was before sealing (without the readers'
+// passwords), opened with the password given.
+struct TOpenedBook {
+  TBookImage Image;
+  bool Sealed = false;
+  std::string Reader;               // whose password opened a sealed book
+  std::vector<uint8_t> Unsealed;    // a sealed book's block, unsealed
+  std::span<const uint8_t> Block() const { return Sealed ? std::span<const uint8_t>(Unsealed) : Image.Block; }
+};
+// Fails with Exception for a sealed book when no password is given or the
+// password opens no reader (never with anything read from the book).
+TOpenedBook OpenBookFile(const std::string& fileName, const TPasswordOptions& password);
+
+// bookc list BOOK: every entry; a sealed book's sealed entries are listed
+// with their stored size, and its readers by name.
 int CommandList(const std::string& book, std::ostream& out, std::ostream& err);
-int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err);
+// bookc extract BOOK DESTDIR [password options]
+int CommandExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CommandHex(const std::string& file, std::ostream& out, std::ostream& err);
-// bookc check BOOKDIR|BOOK [--verbose] [--format text|json]: the findings
-// on out; status 1 when one is an error.
+// bookc check BOOKDIR|BOOK [--verbose] [--format text|json] [password
+// options]: the findings on out; status 1 when one is an error.
 int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int CommandSettings(const std::string& book, std::ostream& out, std::ostream& err);
+// bookc settings BOOK [password options]
+int CommandSettings(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Runs a whole command line (args without the program name).
 int RunBookc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -446,6 +446,13 @@ class TBookChecker {
                 startText + " is not in the book: " + consequence);
     }
 
+    // A login asked of readers protects nothing of an unsealed book's file.
+    if (settings.Users->Count() > 0 && !notes_.Sealed)
+      AddConfig(TFindingLevel::Warning, "users-unsealed", settings_->SectionLine("users"),
+                "[users] asks readers to log in, but a book packed without --seal protects nothing: anyone who has "
+                "its file can read its pages and these passwords (bookc extract, or any zip tool); pack it with "
+                "--seal so that it opens only with a reader's password");
+
     const std::vector<int> userLines = settings_->SectionLineNumbers("users");
     for (int i = 0; i < settings.Users->Count(); ++i)
       if ((*settings.Users)[i].find('=') == std::string::npos)
@@ -600,7 +607,10 @@ std::vector<TFinding> CheckBookFolder(const std::string& folderName) {
   return PackAndCheckBookFolder(folderName, 0).Findings;
 }
 
-int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int CommandCheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args = arguments;
+  TPasswordOptions password;
+  if (!TakePasswordOptions(args, password, err)) return 2;
   std::string book;
   TReportOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -611,12 +621,14 @@ int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::o
     } else if (book.empty() && !args[i].starts_with("--")) {
       book = args[i];
     } else {
-      err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json]\n";
+      err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json] [--password PW | --password-file "
+             "FILE] [--user NAME]\n";
       return 2;
     }
   }
   if (book.empty()) {
-    err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json]\n";
+    err << "usage: bookc check BOOKDIR|BOOK [--verbose] [--format text|json] [--password PW | --password-file FILE] "
+           "[--user NAME]\n";
     return 2;
   }
   std::error_code ec;
@@ -624,8 +636,16 @@ int CommandCheck(const std::vector<std::string>& args, std::ostream& out, std::o
   if (std::filesystem::is_directory(PathFromUtf8(book), ec)) {
     findings = CheckBookFolder(book);
   } else {
-    const TBookImage image = LoadBookFile(book);
-    findings = CheckBookBlock(image.Block, [](int, const std::string& name) { return Cp1252ToUtf8(name); });
+    // A sealed book is checked as it opens for a reader.
+    const TOpenedBook opened = OpenBookFile(book, password);
+    TCheckNotes notes;
+    notes.Sealed = opened.Sealed;
+    findings = CheckBookBlock(opened.Block(), [](int, const std::string& name) { return Cp1252ToUtf8(name); }, notes);
+    if (opened.Sealed)
+      findings.push_back({"config.ini", 0, TFindingLevel::Info,
+                          "the book is sealed; checked as it opens with the password of reader \"" +
+                              Cp1252ToUtf8(opened.Reader) + "\"",
+                          "sealed", ""});
   }
   out.flush();
   return WriteFindings(std::move(findings), book, out, options) > 0 ? 1 : 0;

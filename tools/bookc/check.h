@@ -39,6 +39,9 @@ struct TCheckNotes {
   // Upper-cased request paths ("/ART/ICON.ICO") of the folder's files that
   // config.ini names, which are therefore not in the book.
   std::set<std::string> LeftOutPaths;
+  // The book is sealed, or is being packed sealed: its [users] are no
+  // passwords anyone can read from the file.
+  bool Sealed = false;
 };
 
 // Every finding about the archive block of a book.

@@ -3,21 +3,35 @@
 #include <iomanip>
 
 #include "archive/book_file.h"
-#include "tools/common/book_image.h"
+#include "archive/book_seal.h"
 #include "archive/res_invoker.h"
 #include "archive/res_setup.h"
 #include "archive/string_routines.h"
 #include "runtime/ansi.h"
 #include "runtime/streams.h"
 #include "tools/bookc/bookc.h"
+#include "tools/common/book_image.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TRes_invoker ReaderOf(const TBookImage& image) {
-  return TRes_invoker(reinterpret_cast<const THostArchive*>(image.Block.data()),
-                      static_cast<int64_t>(image.Block.size()));
+TRes_invoker ReaderOf(std::span<const uint8_t> block) {
+  return TRes_invoker(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
+}
+
+// The forms a password given on the command line (UTF-8) may have in a
+// book: its bytes as given, and its Windows-1252 form, which a config.ini
+// written on Windows holds.
+std::vector<std::string> PasswordForms(const std::string& utf8) {
+  std::vector<std::string> forms{utf8};
+  try {
+    const std::string ansi = Utf8ToCp1252(utf8);
+    if (ansi != utf8) forms.push_back(ansi);
+  } catch (const Exception&) {
+    // No Windows-1252 form: only the bytes as given.
+  }
+  return forms;
 }
 
 // The file name an entry is extracted to, below destination. Names that
@@ -45,13 +59,92 @@ fs::path ExtractPath(const fs::path& destination, const std::string& name) {
 
 }  // namespace
 
+bool TakePasswordOptions(std::vector<std::string>& args, TPasswordOptions& options, std::ostream& err) {
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg != "--password" && arg != "--password-file" && arg != "--user") {
+      rest.push_back(arg);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      err << "bookc: " << arg << " needs a value\n";
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (arg == "--user") {
+      options.User = value;
+    } else if (arg == "--password") {
+      options.Password = value;
+      options.Given = true;
+    } else {
+      std::vector<uint8_t> bytes;
+      try {
+        bytes = ReadWholeFile(value, "password file", 1 << 20);
+      } catch (const Exception& e) {
+        err << "bookc: " << e.Message << '\n';
+        return false;
+      }
+      // The first line, without its line break.
+      std::string text(bytes.begin(), bytes.end());
+      text = text.substr(0, text.find_first_of("\r\n"));
+      options.Password = text;
+      options.Given = true;
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
+TOpenedBook OpenBookFile(const std::string& fileName, const TPasswordOptions& password) {
+  TOpenedBook book;
+  book.Image = LoadBookFile(fileName);
+  const TRes_invoker reader = ReaderOf(book.Image.Block);
+  const std::unique_ptr<TSealedBook> seal = TSealedBook::Find(reader);
+  if (!seal) return book;
+  book.Sealed = true;
+  if (!password.Given)
+    throw Exception(Format("\"%s\" is sealed: give a reader's password with --password or --password-file "
+                           "(bookc list shows its entries and readers without one)",
+                           fileName.c_str()));
+  const std::string user = Utf8ToCp1252(password.User);
+  if (!password.User.empty() &&
+      std::none_of(seal->Header().Readers.begin(), seal->Header().Readers.end(),
+                   [&](const TSealReader& r) { return r.Name == user; }))
+    throw Exception(Format("\"%s\" has no reader named \"%s\"", fileName.c_str(), password.User.c_str()));
+  for (const std::string& form : PasswordForms(password.Password)) {
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(form.data()), form.size());
+    const bool open = password.User.empty() ? seal->UnlockAnyReader(bytes, &book.Reader) : seal->Unlock(user, bytes);
+    if (!open) continue;
+    if (!password.User.empty()) book.Reader = user;
+    book.Unsealed = UnsealBookBlock(reader, *seal);
+    return book;
+  }
+  if (!password.User.empty())
+    throw Exception(Format("The password is not that of reader \"%s\" of \"%s\"", password.User.c_str(),
+                           fileName.c_str()));
+  throw Exception(Format("The password opens none of the %zu readers of \"%s\"", seal->Header().Readers.size(),
+                         fileName.c_str()));
+}
+
 int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
   const TBookImage image = LoadBookFile(book);
-  const TRes_invoker reader = ReaderOf(image);
+  const TRes_invoker reader = ReaderOf(image.Block);
+  const std::unique_ptr<TSealedBook> seal = TSealedBook::Find(reader);
   int failures = 0;
   for (int i = 0; i < reader.Count(); ++i) {
     const TArchiveEntry entry = reader.GetEntry(i);
     out << i << '\t' << EntryName(entry) << '\t' << entry.Offset << '\t' << entry.Size << '\t';
+    // A sealed book's sealed entries show their stored size only: what they
+    // hold is nobody's business without a password.
+    if (seal && seal->IsSealEntry(i) && EntryName(entry) == kSealReadersName) {
+      out << seal->Header().Readers.size() << " readers\n";
+      continue;
+    }
+    if (seal && IsSealedEntry(reader.EntryData(i))) {
+      out << "sealed\n";
+      continue;
+    }
     TMemoryStream content;
     try {
       reader.Extract(i, content);
@@ -61,6 +154,13 @@ int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
       ++failures;
     }
   }
+  if (seal) {
+    std::string names;
+    for (const TSealReader& r : seal->Header().Readers)
+      names += (names.empty() ? "\"" : ", \"") + Cp1252ToUtf8(r.Name) + "\"";
+    out << "sealed book: its pages open with the password of a reader (" << names << "); "
+        << seal->Header().Iterations << " iterations of PBKDF2-HMAC-SHA256\n";
+  }
   if (failures > 0) {
     err << "bookc: " << failures << " of " << reader.Count() << " entries cannot be inflated\n";
     return 1;
@@ -68,10 +168,17 @@ int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
-int CommandExtract(const std::string& book, const std::string& destination, std::ostream& out, std::ostream& err) {
-  const TBookImage image = LoadBookFile(book);
-  const TRes_invoker reader = ReaderOf(image);
-  const fs::path root = PathFromUtf8(destination);
+int CommandExtract(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args = arguments;
+  TPasswordOptions password;
+  if (!TakePasswordOptions(args, password, err)) return 2;
+  if (args.size() != 2) {
+    err << "usage: bookc extract BOOK DESTDIR [--password PW | --password-file FILE] [--user NAME]\n";
+    return 2;
+  }
+  const TOpenedBook book = OpenBookFile(args[0], password);
+  const TRes_invoker reader = ReaderOf(book.Block());
+  const fs::path root = PathFromUtf8(args[1]);
   std::vector<std::string> written;
   int failures = 0;
   for (int i = 0; i < reader.Count(); ++i) {
@@ -99,6 +206,9 @@ int CommandExtract(const std::string& book, const std::string& destination, std:
       ++failures;
     }
   }
+  if (book.Sealed)
+    err << "bookc: the sealed book opened with the password of reader \"" << Cp1252ToUtf8(book.Reader)
+        << "\"; its config.ini is written without [users], which the book does not hold\n";
   return failures > 0 ? 1 : 0;
 }
 
@@ -115,9 +225,16 @@ int CommandHex(const std::string& file, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
-int CommandSettings(const std::string& book, std::ostream& out, std::ostream& err) {
-  const TBookImage image = LoadBookFile(book);
-  const TRes_invoker reader = ReaderOf(image);
+int CommandSettings(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args = arguments;
+  TPasswordOptions password;
+  if (!TakePasswordOptions(args, password, err)) return 2;
+  if (args.size() != 1) {
+    err << "usage: bookc settings BOOK [--password PW | --password-file FILE] [--user NAME]\n";
+    return 2;
+  }
+  const TOpenedBook book = OpenBookFile(args[0], password);
+  const TRes_invoker reader = ReaderOf(book.Block());
   // Every entry named exactly "config.ini", in directory order, as the
   // viewer reads them.
   TMemoryStream config;
@@ -132,6 +249,9 @@ int CommandSettings(const std::string& book, std::ostream& out, std::ostream& er
     out << label << ": " << list.Count() << '\n';
     for (const auto& line : list) out << "  \"" << line << "\"\n";
   };
+  if (book.Sealed)
+    out << "Sealed: opened with the password of reader \"" << Cp1252ToUtf8(book.Reader)
+        << "\"; the book holds no passwords\n";
   printList("Users", *settings.Users);
   printList("Bookmarks", *settings.Bookmarks);
   printList("About", *settings.About);

@@ -3,9 +3,11 @@
 #include <iostream>
 
 #include "archive/book_file.h"
+#include "archive/book_seal.h"
 #include "archive/res_invoker.h"
 #include "archive/res_setup.h"
 #include "runtime/ansi.h"
+#include "runtime/mem_ini_file.h"
 #include "runtime/conversions.h"
 #include "runtime/process.h"
 #include "runtime/scope_exit.h"
@@ -87,8 +89,10 @@ TBookFolder ReadBookFolder(const std::string& folder) {
       result.Config = it->path();
       continue;
     }
-    if (name == "book.lst") {
-      const std::string reserved = "the name book.lst is reserved for the generated list of files";
+    if (name == "book.lst" || name == kSealReadersName || name == kSealSettingsName) {
+      const std::string reserved = name == "book.lst"
+                                       ? "the name book.lst is reserved for the generated list of files"
+                                       : "the name " + name + " is reserved for the seal of sealed books";
       result.Refused.push_back({it->path(), Format("\"%s\": %s", Utf8Of(it->path()).c_str(), reserved.c_str()),
                                 reserved});
       continue;
@@ -163,10 +167,12 @@ namespace {
 // cannot be used (the book would lack what the author named), or strict and
 // one finding is an error.
 bool ReportFindings(const TBookFolder& folder, const std::vector<uint8_t>& block, const std::string& folderName,
-                    bool strict, std::ostream& err) {
+                    bool strict, bool sealing, std::ostream& err) {
   std::vector<TFinding> findings = folder.ReferenceProblems;
+  TCheckNotes notes = folder.Notes;
+  notes.Sealed = sealing;
   std::vector<TFinding> more = CheckBookBlock(
-      block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); }, folder.Notes);
+      block, [&](int index, const std::string&) { return FolderEntryFile(folder, index); }, notes);
   findings.insert(findings.end(), more.begin(), more.end());
   if (findings.empty()) return true;
   const int errors = WriteFindings(findings, folderName, err);
@@ -181,6 +187,34 @@ bool ReportFindings(const TBookFolder& folder, const std::vector<uint8_t>& block
   return true;
 }
 
+// The readers a sealed book of folder would have, or why it cannot be sealed
+// (on err; false then).
+bool CanSeal(const TBookFolder& folder, std::ostream& err) {
+  TStringList lines;
+  lines.SetText(std::string_view(reinterpret_cast<const char*>(folder.ConfigText.data()), folder.ConfigText.size()));
+  TMemIniFile ini{std::string()};
+  ini.SetStrings(lines);
+  TStringList users;
+  ini.ReadSectionValues("users", users);
+  if (users.Count() > 0) return true;
+  err << "bookc: --seal: the book has no readers (its config.ini has no [users] lines), so no password could open "
+         "it sealed; add a [users] line name=password for each reader, or pack it without --seal\n";
+  return false;
+}
+
+// The block sealed when asked (the slow key derivation runs once per
+// reader), with what the seal says for the final line.
+std::vector<uint8_t> SealedIfAsked(std::vector<uint8_t> block, const TPackOptions& options, std::string& note) {
+  if (!options.Seal) return block;
+  TSealOptions seal;
+  seal.Level = options.Level;
+  std::vector<uint8_t> sealed = SealBookBlock(block, seal);
+  const TRes_invoker reader(reinterpret_cast<const THostArchive*>(sealed.data()), static_cast<int64_t>(sealed.size()));
+  const size_t readers = TSealedBook::Find(reader)->Header().Readers.size();
+  note = ", sealed for " + std::to_string(readers) + (readers == 1 ? " reader" : " readers");
+  return sealed;
+}
+
 }  // namespace
 
 int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -190,6 +224,8 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--strict") {
       strict = true;
+    } else if (args[i] == "--seal") {
+      options.Seal = true;
     } else if (args[i] == "--level") {
       int32_t level = -1;
       if (i + 1 >= args.size() || !TryStrToInt(args[i + 1], level) || level < 0 || level > 9) {
@@ -203,7 +239,7 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
     }
   }
   if (positional.size() != 2) {
-    err << "usage: bookc pack BOOKDIR OUT.bin [--level N] [--strict]\n";
+    err << "usage: bookc pack BOOKDIR OUT.bin [--level N] [--strict] [--seal]\n";
     return 2;
   }
   // Progress only for books large enough to take a noticeable while.
@@ -217,11 +253,15 @@ int CommandPack(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "bookc: packed " << done << " of " << all << " files (" << percent << "%)\n";
   };
   const TBookFolder folder = ReadBookFolder(positional[0]);
-  const std::vector<uint8_t> block = PackBookFolder(folder, options);
-  if (!ReportFindings(folder, block, positional[0], strict, err)) return 1;
+  if (options.Seal && !CanSeal(folder, err)) return 1;
+  const std::vector<uint8_t> packed = PackBookFolder(folder, options);
+  if (!ReportFindings(folder, packed, positional[0], strict, options.Seal, err)) return 1;
+  std::string sealNote;
+  const std::vector<uint8_t> block = SealedIfAsked(packed, options, sealNote);
   WriteWholeFile(positional[1], block);
   TRes_invoker reader(reinterpret_cast<const THostArchive*>(block.data()), static_cast<int64_t>(block.size()));
-  out << "bookc: wrote " << positional[1] << " (" << reader.Count() << " entries, " << block.size() << " bytes)\n";
+  out << "bookc: wrote " << positional[1] << " (" << reader.Count() << " entries, " << block.size() << " bytes"
+      << sealNote << ")\n";
   return 0;
 }
 
@@ -289,7 +329,7 @@ std::vector<uint8_t> WithBookIcon(const std::vector<uint8_t>& program, const fs:
 
 int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   constexpr const char* kUsage =
-      "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict]\n"
+      "usage: bookc exe BOOKDIR OUT.exe [--host PATH] [--dll PATH] [--strict] [--seal]\n"
       "                 [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]]\n";
   std::vector<std::string> positional;
   TPackOptions options;
@@ -302,6 +342,8 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
     const bool hasValue = i + 1 < args.size();
     if (args[i] == "--strict") {
       strict = true;
+    } else if (args[i] == "--seal") {
+      options.Seal = true;
     } else if ((args[i] == "--host" || args[i] == "--dll") && hasValue) {
       (args[i] == "--host" ? host : library) = PathFromUtf8(args[i + 1]);
       ++i;
@@ -356,8 +398,11 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
                            Utf8Of(host).c_str(), hostMachine.c_str(), Utf8Of(library).c_str(),
                            libraryMachine.c_str()));
   const TBookFolder folder = ReadBookFolder(positional[0]);
-  const std::vector<uint8_t> block = PackBookFolder(folder, options);
-  if (!ReportFindings(folder, block, positional[0], strict, err)) return 1;
+  if (options.Seal && !CanSeal(folder, err)) return 1;
+  const std::vector<uint8_t> packed = PackBookFolder(folder, options);
+  if (!ReportFindings(folder, packed, positional[0], strict, options.Seal, err)) return 1;
+  std::string sealNote;
+  const std::vector<uint8_t> block = SealedIfAsked(packed, options, sealNote);
   const std::vector<uint8_t> trailer = MakeTrailer(block);
   const std::vector<uint8_t> hostProgram = WithBookIcon(program, host, block, err);
   std::vector<uint8_t> book;
@@ -400,7 +445,7 @@ int CommandExe(const std::vector<std::string>& args, std::ostream& out, std::ost
       throw Exception(Format("Cannot copy the viewer library to \"%s\": %s", Utf8Of(libraryTarget).c_str(),
                              ec.message().c_str()));
   }
-  out << "bookc: wrote " << positional[1] << " (" << fs::file_size(target, ec) << " bytes"
+  out << "bookc: wrote " << positional[1] << " (" << fs::file_size(target, ec) << " bytes" << sealNote
       << (signing ? ", signed by " + Utf8Of(PathFromUtf8(signer.Program).filename()) : std::string()) << ") and "
       << Utf8Of(libraryTarget) << "\n";
   return 0;

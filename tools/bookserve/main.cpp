@@ -72,6 +72,10 @@ int ServeFile(const std::string& file, const TSearchState& search, bool highligh
 
   std::cout << "Serving \"" << manager->Settings.Title << "\" at http://127.0.0.1:" << manager->PortText << "/"
             << manager->Settings.StartPage << std::endl;
+  if (manager->Seal)
+    std::cout << "bookserve: the book is sealed: its pages open once a reader has logged in with a password "
+                 "(the browser asks for it)"
+              << std::endl;
 
   stop.Wait(-1);
   int status = 0;
