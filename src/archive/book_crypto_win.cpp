@@ -125,8 +125,11 @@ std::vector<uint8_t> AesGcmEncrypt(TAesKey key, TGcmNonce nonce, std::span<const
   std::vector<uint8_t> sealed(plain.size() + kGcmTagSize);
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = ModeInfo(nonce, aad, sealed.data() + plain.size());
   ULONG written = 0;
+  // A null output asks CNG only for the length and computes no tag, so an
+  // empty message still gets a buffer (of no bytes) to be written to.
+  uint8_t none = 0;
   Check(BCryptEncrypt(gcm.Handle(), Pointer(plain), SizeOf(plain.size(), "The message"), &info, nullptr, 0,
-                      plain.empty() ? nullptr : sealed.data(), static_cast<ULONG>(plain.size()), &written, 0),
+                      plain.empty() ? &none : sealed.data(), static_cast<ULONG>(plain.size()), &written, 0),
         "BCryptEncrypt");
   if (written != plain.size()) Fail("BCryptEncrypt wrote a different length", 0);
   return sealed;
@@ -143,8 +146,11 @@ bool AesGcmDecrypt(TAesKey key, TGcmNonce nonce, std::span<const uint8_t> sealed
   std::vector<uint8_t> out(cipher.size());
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = ModeInfo(nonce, aad, tag.data());
   ULONG written = 0;
+  // As in encrypting: with a null output CNG would only tell the length and
+  // check no tag, which would let any empty message pass.
+  uint8_t none = 0;
   const NTSTATUS status = BCryptDecrypt(gcm.Handle(), Pointer(cipher), SizeOf(cipher.size(), "The message"), &info,
-                                        nullptr, 0, out.empty() ? nullptr : out.data(),
+                                        nullptr, 0, out.empty() ? &none : out.data(),
                                         static_cast<ULONG>(out.size()), &written, 0);
   if (status == kAuthTagMismatch) {
     WipeBytes(out);
