@@ -266,8 +266,12 @@ bool TSealedBook::TryReader(const TSealReader& reader, std::span<const uint8_t> 
   ++derivations_;
   std::optional<TContentKey> key = UnwrapContentKey(reader, password, header_.Iterations);
   if (!key) return false;
-  key_ = std::move(*key);
-  unlocked_.store(true, std::memory_order_release);
+  // Other threads may read the key once the book is open: it is written
+  // only the first time.
+  if (!Unlocked()) {
+    key_ = std::move(*key);
+    unlocked_.store(true, std::memory_order_release);
+  }
   return true;
 }
 
@@ -281,8 +285,10 @@ bool TSealedBook::Unlock(std::string_view user, std::span<const uint8_t> passwor
 
 bool TSealedBook::UnlockAnyReader(std::span<const uint8_t> password, std::string* readerName) {
   std::lock_guard lock(unlockLock_);
+  // An open book proves nothing about this password: it is tried like any
+  // other, so that the reader named is the one it belongs to.
   for (const TSealReader& reader : header_.Readers) {
-    if (Unlocked() || TryReader(reader, password)) {
+    if (TryReader(reader, password)) {
       if (readerName != nullptr) *readerName = reader.Name;
       return true;
     }

@@ -391,6 +391,10 @@ TEST(SealedBookTest, ASealedBookOpensOnlyWithAReadersPassword) {
     const std::unique_ptr<TSealedBook> any = TSealedBook::Find(reader);
     EXPECT_TRUE(any->UnlockAnyReader(ByteSpan(password), &who));
     EXPECT_EQ(who, user);
+    // Once the book is open another password is still judged on its own.
+    EXPECT_FALSE(any->UnlockAnyReader(ByteSpan("not a password"), &who));
+    EXPECT_EQ(who, user);
+    EXPECT_TRUE(any->Unlocked());
   }
 }
 
