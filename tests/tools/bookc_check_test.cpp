@@ -239,6 +239,19 @@ TEST_F(BookcCheckTest, EachFaultIsReportedOnceWhereItIs) {
   }
 }
 
+TEST_F(BookcCheckTest, AReaderLineWithoutEqualsIsNamedByItsPlaceNotItsPassword) {
+  TBook book;
+  book.Tail = "[users]\nreader=secret\nopen sesame\n";
+  const fs::path root = MakeBook(book);
+  Run({"check", P(root), "--format", "json"});
+  const std::string json = out_.str();
+  EXPECT_EQ(json.find("open sesame"), std::string::npos) << json;
+  Run({"check", P(root)});
+  const std::string output = out_.str();
+  EXPECT_NE(output.find("config.ini:11: warning: [users] line has no \"=\""), std::string::npos) << output;
+  EXPECT_EQ(output.find("open sesame"), std::string::npos) << "the line is the password\n" << output;
+}
+
 TEST_F(BookcCheckTest, ResolutionIsReadAsTheViewerSizesItsWindow) {
   // The viewer converts each side with the platform's integer conversion,
   // which takes hexadecimal too.

@@ -457,8 +457,8 @@ class TBookChecker {
     for (int i = 0; i < settings.Users->Count(); ++i)
       if ((*settings.Users)[i].find('=') == std::string::npos)
         AddConfig(TFindingLevel::Warning, "users-line", userLines[static_cast<size_t>(i)],
-                  "[users] line " + Quoted((*settings.Users)[i]) +
-                      " has no \"=\": it admits an empty user name with the whole line as password");
+                  // Quoting the line would print a password.
+                  "[users] line has no \"=\": it admits an empty user name with the whole line as password");
 
     const std::vector<int> bookmarkLines = settings_->SectionLineNumbers("bookmarks");
     for (int i = 0; i < settings.Bookmarks->Count(); ++i) {

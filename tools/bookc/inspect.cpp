@@ -141,12 +141,14 @@ int CommandList(const std::string& book, std::ostream& out, std::ostream& err) {
       out << seal->Header().Readers.size() << " readers\n";
       continue;
     }
-    if (seal && IsSealedEntry(reader.EntryData(i))) {
-      out << "sealed\n";
-      continue;
-    }
     TMemoryStream content;
     try {
+      // An entry whose data lies outside the file is reported like any
+      // other damaged entry, and the listing goes on.
+      if (seal && IsSealedEntry(reader.EntryData(i))) {
+        out << "sealed\n";
+        continue;
+      }
       reader.Extract(i, content);
       out << content.Size() << '\n';
     } catch (const Exception& e) {
