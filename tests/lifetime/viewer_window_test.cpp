@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/book_file.h"
+#include "archive/book_seal.h"
 #include "browser/embedded_wb.h"
 #include "browser/plain_browser.h"
 #include "forms/std_components.h"
@@ -20,6 +21,7 @@
 #include "runtime/ansi.h"
 #include "server/ebook_manager.h"
 #include "server/http/id_http_client.h"
+#include "server/http_test_helpers.h"
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_buttons.h"
 #include "skin/controls/sk_edit.h"
@@ -406,6 +408,55 @@ TEST_F(ViewerWindowTest, SearchReportsProgressListsPagesAndOpensAResultHighlight
          for (size_t i = 0; i < 2; ++i) PostMessageW(Window(i)->Handle(), WM_CLOSE, 0, 0);
          return true;
        }});
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+// A raw request to the window's server, with extra header lines; the whole
+// answer, headers included.
+std::string Ask(const std::string& path, const std::string& headers = "") {
+  return Exchange(BookManager->Port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n");
+}
+
+bool Answered(const std::string& answer, const std::string& status) { return answer.rfind(status, 0) == 0; }
+
+TEST_F(ViewerWindowTest, ASealedBookSearchesNothingBeforeTheLoginAndItsPagesAfter) {
+  // The search book with readers, sealed; a cheap derivation keeps the test
+  // quick (the count is the book's own, read from its seal).
+  std::string config = ToolbarConfig(kAllEntries) + "[users]\r\nann=secret\r\n";
+  TSealOptions options;
+  options.Iterations = 2000;
+  const std::vector<uint8_t> block = SealBookBlock(SearchBook(config), options);
+  // "ann:secret" and "ann:wrong" in the login header's encoding.
+  const std::string login = "Authorization: Basic YW5uOnNlY3JldA==\r\n";
+  const std::string wrongLogin = "Authorization: Basic YW5uOndyb25n\r\n";
+  scenario_.Run(
+      block, host_,
+      {[&] { return Window(0) != nullptr && BookManager != nullptr && BookManager->Seal != nullptr; },
+       [&] {
+         TForm1* w = Window(0);
+         EXPECT_EQ(w->Caption(), L"Test Book") << "the window's settings are read before any login";
+         Click(*w->SpeedButton6, 10, 10);
+         Click(*w->LabeledEdit1, 5, 5);
+         TypeText(*w->LabeledEdit1, L"needle");
+         Click(*w->SpeedButton10, 5, 5);
+         EXPECT_EQ(w->StPanel2->Caption(), L"Log in on a page of the book first: its pages are sealed until then");
+         EXPECT_TRUE(Items(*w->ListBox1).empty());
+         EXPECT_TRUE(w->SpeedButton10->Enabled()) << "the area stays ready for a search after the login";
+         EXPECT_FALSE(BookManager->Seal->Unlocked());
+         // The pages answer 401 until a reader's password opens the book.
+         EXPECT_TRUE(Answered(Ask("/one.htm"), "HTTP/1.1 401")) << Ask("/one.htm");
+         EXPECT_TRUE(Answered(Ask("/one.htm", wrongLogin), "HTTP/1.1 401"));
+         const std::string page = Ask("/one.htm", login);
+         EXPECT_TRUE(Answered(page, "HTTP/1.1 200")) << page;
+         EXPECT_NE(page.find("a needle here"), std::string::npos) << page;
+         EXPECT_TRUE(BookManager->Seal->Unlocked());
+         // After the login the same search reads the decrypted pages.
+         Click(*w->SpeedButton10, 5, 5);
+         EXPECT_EQ(Items(*w->ListBox1), (std::vector<std::wstring>{L"one.htm", L"three.htm", L"seven.htm"}));
+         PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+         return true;
+       }});
+  EXPECT_EQ(ViewerWindows, nullptr);
   EXPECT_TRUE(errors_.empty()) << errors_.front();
 }
 
