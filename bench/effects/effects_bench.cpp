@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 namespace {
 

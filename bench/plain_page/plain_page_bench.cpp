@@ -24,7 +24,7 @@
 #include "runtime/ansi.h"
 #include "runtime/code_pages.h"
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

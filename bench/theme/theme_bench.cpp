@@ -15,9 +15,9 @@
 #include <zlib.h>
 
 #include "bench_util.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_engine_stream.h"
-#include "skin/core/theme_msux_data.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_engine_stream.h"
+#include "graphics/theme_msux_data.h"
 #include "tools/themegen/skyline.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "browser/plain_browser_object.h"
-#include "skin/core/sk_gdi_guards.h"
+#include "graphics/sk_gdi_guards.h"
 
 bool TPlainBrowserObject::ScrollKey(WPARAM key) {
   if (window_ == nullptr) return false;

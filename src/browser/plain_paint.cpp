@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "skin/core/sk_gdi_guards.h"
+#include "graphics/sk_gdi_guards.h"
 
 TPlainFonts::~TPlainFonts() {
   for (const auto& [index, font] : fonts_) DeleteObject(font);

@@ -12,7 +12,7 @@
 #include <unordered_map>
 
 #include "browser/plain_layout.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 // The fonts of a layout's font keys, made on first use and owned:
 // proportional text in Arial, fixed-pitch in Courier New.

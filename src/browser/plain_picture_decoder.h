@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 // Pictures larger than this many pixels are not decoded (they could not be
 // held in a 32-bit process anyway).

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 
 class TObject;
 

@@ -7,7 +7,7 @@
 #include "runtime/dib_layout.h"
 #include "runtime/little_endian.h"
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <functional>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_utils.h"
 
 class TSkBlending {
  public:

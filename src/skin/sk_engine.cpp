@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "runtime/ansi.h"
-#include "skin/core/sk_engine_stream.h"
+#include "graphics/sk_engine_stream.h"
 #include "skin/theme_msux.h"
 
 // ---- theme kinds --------------------------------------------------------------

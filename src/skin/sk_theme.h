@@ -46,8 +46,8 @@
 #include "forms/controls.h"
 #include "forms/graphics.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_theme_tables.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_theme_tables.h"
 
 class TImageList;
 class TskTheme;

@@ -8,7 +8,7 @@
 #include "runtime/ansi.h"
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 
 namespace {
 

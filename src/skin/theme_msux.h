@@ -18,7 +18,7 @@
 #include <string>
 
 #include "skin/sk_theme.h"
-#include "skin/core/theme_msux_data.h"
+#include "graphics/theme_msux_data.h"
 
 // The resource that holds the viewer's stored theme (the theme-list value
 // themegen writes): type RCDATA, name "SKYLINE".

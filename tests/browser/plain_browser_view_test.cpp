@@ -10,7 +10,7 @@
 #include "browser/com_ptr.h"
 #include "browser/plain_page.h"
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

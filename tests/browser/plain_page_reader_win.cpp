@@ -11,7 +11,7 @@
 #include "browser/plain_page.h"
 #include "browser/plain_page_reader.h"
 #include "runtime/ansi.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_compress.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/core/sk_compress.h"
-#include "skin/core/theme_msux_data.h"
+#include "graphics/sk_compress.h"
+#include "graphics/theme_msux_data.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/core/sk_engine_stream.h"
+#include "graphics/sk_engine_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);

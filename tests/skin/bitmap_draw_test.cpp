@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 #include "skin/skin_helpers.h"
 
 namespace {

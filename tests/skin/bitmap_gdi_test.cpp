@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 #include "skin/skin_helpers.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_compress.h"
 #include "skin/skin_helpers.h"
 
 namespace {

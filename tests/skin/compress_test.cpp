@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_compress.h"
 
 namespace {
 

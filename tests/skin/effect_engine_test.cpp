@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 #include "skin/skin_helpers.h"
 
 namespace {

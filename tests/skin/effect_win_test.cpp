@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 #include "skin/skin_helpers.h"
 
 namespace {

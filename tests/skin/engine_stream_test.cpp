@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/core/sk_engine_stream.h"
+#include "graphics/sk_engine_stream.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "skin/sk_engine.h"
-#include "skin/core/sk_engine_stream.h"
+#include "graphics/sk_engine_stream.h"
 #include "skin/theme_msux.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_png.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_png.h"
 
 namespace {
 

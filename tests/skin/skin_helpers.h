@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 inline TskPixel Argb(int a, int r, int g, int b) {
   return (static_cast<TskPixel>(a) << 24) | (static_cast<TskPixel>(r) << 16) | (static_cast<TskPixel>(g) << 8) |

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "runtime/conversions.h"
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_compress.h"
 #include "skin/skin_helpers.h"
-#include "skin/core/theme_msux_data.h"
+#include "graphics/theme_msux_data.h"
 #include "tools/themegen/skyline.h"
 
 namespace {

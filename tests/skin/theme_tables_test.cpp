@@ -5,8 +5,8 @@
 
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_theme_tables.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_theme_tables.h"
 #include "skin_helpers.h"
 
 namespace {

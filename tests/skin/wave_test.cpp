@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "runtime/exceptions.h"
-#include "skin/core/sk_wave.h"
+#include "graphics/sk_wave.h"
 
 namespace {
 

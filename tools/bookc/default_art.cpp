@@ -4,7 +4,7 @@
 #include <cmath>
 #include <functional>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 #include "tools/themegen/skyline_paint.h"
 
 using namespace themegen;

@@ -13,9 +13,9 @@
 #include "forms/graphics.h"
 #include "runtime/ansi.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 #include "skin/sk_engine.h"
-#include "skin/core/sk_png.h"
+#include "graphics/sk_png.h"
 #include "skin/sk_theme.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 struct TControlShot {
   std::wstring Label;

@@ -14,9 +14,9 @@
 #include "runtime/exceptions.h"
 #include "runtime/process.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_effect.h"
-#include "skin/core/sk_png.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_effect.h"
+#include "graphics/sk_png.h"
 #ifdef _WIN32
 #include "contact_sheet.h"
 #endif

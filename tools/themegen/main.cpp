@@ -13,7 +13,7 @@
 
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_png.h"
+#include "graphics/sk_png.h"
 #include "tools/themegen/skyline.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/core/theme_msux_data.h"
+#include "graphics/theme_msux_data.h"
 
 namespace themegen {
 

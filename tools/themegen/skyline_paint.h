@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace themegen {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "forms/forms.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 
 namespace {
 

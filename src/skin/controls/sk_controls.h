@@ -21,7 +21,7 @@
 #include <string>
 
 #include "forms/controls.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 #include "skin/sk_theme.h"
 
 enum TSkPerformance : uint8_t { qvpNoBuffer, qvpSharedBuffer, qvpDoubleBuffer };

@@ -7,8 +7,8 @@
 
 #include "runtime/scope_exit.h"
 #include "skin/menus/sk_menus.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "skin/controls/sk_speed_button.h"
-#include "skin/core/sk_effect.h"
-#include "skin/core/sk_wave.h"
+#include "graphics/sk_effect.h"
+#include "graphics/sk_wave.h"
 
 enum TSkExtraSoundOption : uint8_t { esoIgnoreGlobalOptions };
 // A set of TSkExtraSoundOption, one bit per option.

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 
 namespace {
 

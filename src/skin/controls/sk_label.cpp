@@ -2,8 +2,8 @@
 
 #include <cwctype>
 
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
 
 TSkLabel::TSkLabel(TComponent* owner) : TSkGraphicControl(owner) {
   SetControlStyle(ControlStyle() & ~csOpaque);

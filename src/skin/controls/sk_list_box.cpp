@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "runtime/exceptions.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
 
 namespace {
 

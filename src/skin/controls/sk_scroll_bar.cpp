@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <array>
 
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_effect.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_effect.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 #include "skin/menus/sk_menus.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include "forms/graphics.h"
 #include "forms/std_components.h"
 #include "skin/controls/sk_controls.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 class TSkPopupMenu;
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "forms/forms.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 #include "skin/frame/sk_form.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "runtime/scope_exit.h"
 #include "skin/controls/sk_controls.h"
 #include "skin/controls/sk_status_bar.h"
-#include "skin/core/sk_effect.h"
-#include "skin/core/sk_gdi_guards.h"
+#include "graphics/sk_effect.h"
+#include "graphics/sk_gdi_guards.h"
 
 namespace {
 

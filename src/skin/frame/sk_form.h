@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "forms/forms.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_effect.h"
 #include "skin/frame/sk_hook.h"
 #include "skin/menus/sk_menus.h"
 #include "skin/sk_blending.h"

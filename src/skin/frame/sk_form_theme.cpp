@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "skin/controls/sk_controls.h"
-#include "skin/core/sk_gdi_guards.h"
+#include "graphics/sk_gdi_guards.h"
 #include "skin/frame/sk_form.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "forms/std_components.h"
 #include "runtime/exceptions.h"
 #include "skin/controls/sk_controls.h"
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 #include "skin/sk_blending.h"
 
 EBOOK_DECLARE_EXCEPTION(EQvItemError, Exception);

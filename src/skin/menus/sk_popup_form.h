@@ -14,8 +14,8 @@
 #include <functional>
 #include <memory>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_effect.h"
 #include "skin/menus/sk_menus.h"
 #include "skin/sk_blending.h"
 

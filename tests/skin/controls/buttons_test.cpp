@@ -10,8 +10,8 @@
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_buttons.h"
 #include "skin/controls/sk_group_box.h"
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 
 namespace {
 

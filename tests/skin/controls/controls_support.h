@@ -12,7 +12,7 @@
 
 #include "forms/forms.h"
 #include "forms/forms_support.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 #include "skin/sk_theme.h"
 
 // A form shown without activation (see ShowWithoutActivating) with a plain

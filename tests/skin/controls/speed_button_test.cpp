@@ -14,8 +14,8 @@
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_effect_controls.h"
 #include "skin/controls/sk_speed_button.h"
-#include "skin/core/sk_utils.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_utils.h"
+#include "graphics/sk_winapi.h"
 #include "skin/menus/sk_menu_views.h"
 #include "skin/menus/sk_menus.h"
 

@@ -1,11 +1,11 @@
-#include "skin/core/theme_msux_data.h"
+#include "graphics/theme_msux_data.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "runtime/ansi.h"
 #include "runtime/conversions.h"
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_compress.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "skin/core/sk_png.h"
+#include "graphics/sk_png.h"
 
 #include <zlib.h>
 
 #include <string_view>
 
 #include "runtime/exceptions.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

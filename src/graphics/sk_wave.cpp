@@ -1,4 +1,4 @@
-#include "skin/core/sk_wave.h"
+#include "graphics/sk_wave.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 namespace {
 

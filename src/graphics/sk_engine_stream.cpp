@@ -1,8 +1,8 @@
-#include "skin/core/sk_engine_stream.h"
+#include "graphics/sk_engine_stream.h"
 
 #include <limits>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

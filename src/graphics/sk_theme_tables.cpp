@@ -1,4 +1,4 @@
-#include "skin/core/sk_theme_tables.h"
+#include "graphics/sk_theme_tables.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 
 #include "runtime/conversions.h"
 #include "runtime/exceptions.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 

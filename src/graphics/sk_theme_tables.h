@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 
 class TskTheme;
 class TskBitmap;

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "skin/core/sk_wave.h"
+#include "graphics/sk_wave.h"
 
 bool PlatformPlaySound(const uint8_t* data, uint32_t flags) {
   return sndPlaySoundA(reinterpret_cast<LPCSTR>(data), flags) != FALSE;

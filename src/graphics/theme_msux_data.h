@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 // The colour value that means "no colour": a fill with it paints nothing.
 constexpr TColor kMsuxNoColor = 0x1FFFFFFF;

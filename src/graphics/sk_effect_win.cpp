@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 int64_t PerformanceCounter() {
   LARGE_INTEGER value{};

@@ -3,6 +3,6 @@
 // it, and the selectable-name list follows it.
 #pragma once
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 void RegisterStandardEffects(TskProcList& list);

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "skin/core/sk_pixel_routines.h"
+#include "graphics/sk_pixel_routines.h"
 
 class TskPixelMemory {
  public:

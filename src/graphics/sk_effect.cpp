@@ -1,7 +1,7 @@
 // Settings, registry and engine of the transition effects. Frame composition
 // is in sk_effect_frames.cpp, the effect procedures in sk_effect_procs.cpp,
 // the platform hosts in sk_effect_win.cpp / sk_effect_posix.cpp.
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "runtime/ansi.h"
-#include "skin/core/sk_effect_procs.h"
+#include "graphics/sk_effect_procs.h"
 
 // ---- arithmetic --------------------------------------------------------------
 

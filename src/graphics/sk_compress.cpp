@@ -1,4 +1,4 @@
-#include "skin/core/sk_compress.h"
+#include "graphics/sk_compress.h"
 
 #include <algorithm>
 

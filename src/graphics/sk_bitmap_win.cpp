@@ -4,8 +4,8 @@
 // that read pixels right after platform drawing flush the batch first.
 #include <windows.h>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_bitmap_memory.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_bitmap_memory.h"
 
 TskPixelMemory::TskPixelMemory(int32_t width, int32_t height) {
   BITMAPINFO info{};

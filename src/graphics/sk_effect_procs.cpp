@@ -17,7 +17,7 @@
 // through it. Outlines of consecutive steps therefore tile the mask without
 // gaps, which outlines drawn one cell wide do not (concentric one-cell
 // circles leave holes), and a shape only grows with p.
-#include "skin/core/sk_effect_procs.h"
+#include "graphics/sk_effect_procs.h"
 
 #include <algorithm>
 #include <array>

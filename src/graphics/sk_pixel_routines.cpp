@@ -1,4 +1,4 @@
-#include "skin/core/sk_pixel_routines.h"
+#include "graphics/sk_pixel_routines.h"
 
 #include <algorithm>
 #include <cstring>

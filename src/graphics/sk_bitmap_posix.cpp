@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdlib>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_bitmap_memory.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_bitmap_memory.h"
 
 TskPixelMemory::TskPixelMemory(int32_t width, int32_t height) {
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "skin/core/sk_effect.h"
+#include "graphics/sk_effect.h"
 
 int64_t PerformanceCounter() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())

@@ -25,8 +25,8 @@
 
 #include "runtime/exceptions.h"
 #include "runtime/streams.h"
-#include "skin/core/sk_pixel_routines.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_pixel_routines.h"
+#include "graphics/sk_utils.h"
 
 #ifdef _WIN32
 struct HBITMAP__;

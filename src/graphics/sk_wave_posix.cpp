@@ -1,4 +1,4 @@
 // Without a sound system nothing is played.
-#include "skin/core/sk_wave.h"
+#include "graphics/sk_wave.h"
 
 bool PlatformPlaySound(const uint8_t* data, uint32_t flags) { return false; }

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "runtime/exceptions.h"
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 // Raised by RegisterEffect for a name or procedure that is already registered.
 EBOOK_DECLARE_EXCEPTION(EProcItemError, Exception);

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_utils.h"
 
 namespace {
 

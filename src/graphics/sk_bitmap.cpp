@@ -1,4 +1,4 @@
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "runtime/ansi.h"
-#include "skin/core/sk_bitmap_memory.h"
+#include "graphics/sk_bitmap_memory.h"
 
 // Stream records store pixels as blue, green, red, alpha: exactly the
 // in-memory form of a TskPixel on the processors this library targets.

@@ -1,4 +1,4 @@
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_winapi.h"
 
 #include <mutex>
 

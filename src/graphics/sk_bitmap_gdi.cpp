@@ -19,9 +19,9 @@
 #include <cstring>
 
 #include "runtime/scope_exit.h"
-#include "skin/core/sk_bitmap.h"
-#include "skin/core/sk_gdi_guards.h"
-#include "skin/core/sk_winapi.h"
+#include "graphics/sk_bitmap.h"
+#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_winapi.h"
 
 namespace {
 

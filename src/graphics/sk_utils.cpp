@@ -1,8 +1,8 @@
-#include "skin/core/sk_utils.h"
+#include "graphics/sk_utils.h"
 
 #include <algorithm>
 
-#include "skin/core/sk_bitmap.h"
+#include "graphics/sk_bitmap.h"
 
 namespace {
 
