@@ -6,7 +6,7 @@
 #include "browser/plain_browser_object.h"
 #include <algorithm>
 
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 
 namespace {
 

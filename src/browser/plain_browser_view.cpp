@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "browser/plain_browser_object.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 
 bool TPlainBrowserObject::ScrollKey(WPARAM key) {
   if (window_ == nullptr) return false;

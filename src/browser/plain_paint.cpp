@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 
 TPlainFonts::~TPlainFonts() {
   for (const auto& [index, font] : fonts_) DeleteObject(font);

@@ -15,7 +15,7 @@
 
 #include "forms/components.h"
 #include "runtime/streams.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
 
 EBOOK_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
@@ -189,7 +189,7 @@ class TPen : public TGraphicsObject {
 
 class TGraphic;
 
-// TSavedDC and the GDI object and selection guards: graphics/sk_gdi_guards.h.
+// TSavedDC and the GDI object and selection guards: graphics/sk_guards_gdi.h.
 
 // Draws on a device context with its own font, brush and pen. The objects
 // are selected on first use and the context's previous objects are selected

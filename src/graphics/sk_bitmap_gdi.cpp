@@ -20,8 +20,8 @@
 
 #include "runtime/scope_exit.h"
 #include "graphics/sk_bitmap.h"
-#include "graphics/sk_gdi_guards.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_guards_gdi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "graphics/sk_bitmap.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "forms/forms_internal.h"
 #include "skin/sk_theme.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   // At process exit (reserved non-null) the other threads are gone and the

@@ -5,7 +5,7 @@
 
 #include "forms/std_components.h"
 #include "runtime/ansi.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 

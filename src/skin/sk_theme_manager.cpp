@@ -11,7 +11,7 @@
 #include "runtime/ansi.h"
 #include "runtime/process.h"
 #include "skin/sk_theme.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 constexpr wchar_t kUtilityClassName[] = L"TskThemeManagerWindow";

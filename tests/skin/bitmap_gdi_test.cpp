@@ -8,7 +8,7 @@
 #include <string>
 
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/skin_helpers.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "runtime/scope_exit.h"
 #include "skin/menus/sk_menus.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "runtime/scope_exit.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 

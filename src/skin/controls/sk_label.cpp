@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
 
 TSkLabel::TSkLabel(TComponent* owner) : TSkGraphicControl(owner) {

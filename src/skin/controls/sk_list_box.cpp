@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "runtime/exceptions.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
 
 namespace {

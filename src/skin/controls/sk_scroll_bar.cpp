@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 

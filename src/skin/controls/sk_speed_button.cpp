@@ -8,9 +8,9 @@
 
 #include "runtime/scope_exit.h"
 #include "graphics/sk_effect.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/menus/sk_menus.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "forms/forms.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/frame/sk_form.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "skin/controls/sk_controls.h"
 #include "skin/controls/sk_status_bar.h"
 #include "graphics/sk_effect.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 
 namespace {
 

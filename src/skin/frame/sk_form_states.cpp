@@ -7,7 +7,7 @@
 #include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
 #include "skin/controls/sk_controls.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "skin/frame/sk_form.h"
 #include "skin/menus/sk_menu_views.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "skin/controls/sk_controls.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "skin/frame/sk_form.h"
 
 namespace {

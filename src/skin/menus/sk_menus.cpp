@@ -6,9 +6,9 @@
 #include "forms/forms.h"
 #include "forms/forms_internal.h"
 #include "runtime/scope_exit.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/menus/sk_menu_views.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include "forms/forms.h"
 #include "runtime/scope_exit.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 TSkPopupForm::TSkPopupForm(TSkItem* item, bool animate) : item_(item) {
   if (const TSkPopupMenuOptions* options = item->PopupOptions) {

@@ -11,7 +11,7 @@
 #include "skin/controls/sk_buttons.h"
 #include "skin/controls/sk_group_box.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "skin/controls/controls_support.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/controls/sk_list_box.h"
 
 namespace {

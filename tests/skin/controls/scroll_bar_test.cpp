@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "skin/controls/controls_support.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/controls/sk_scroll_bar.h"
 
 namespace {

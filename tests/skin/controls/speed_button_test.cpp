@@ -15,7 +15,7 @@
 #include "skin/controls/sk_effect_controls.h"
 #include "skin/controls/sk_speed_button.h"
 #include "graphics/sk_utils.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/menus/sk_menu_views.h"
 #include "skin/menus/sk_menus.h"
 

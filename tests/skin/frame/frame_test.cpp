@@ -14,7 +14,7 @@
 #include "forms/forms_support.h"
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_controls.h"
-#include "graphics/sk_gdi_guards.h"
+#include "graphics/sk_guards_gdi.h"
 #include "skin/frame/sk_form.h"
 #include "skin/frame/sk_hook.h"
 

@@ -10,7 +10,7 @@
 #include "../controls/controls_support.h"
 #include "forms/forms.h"
 #include "skin/controls/sk_edit.h"
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 #include "skin/menus/sk_menu_views.h"
 #include "skin/menus/sk_menus.h"
 

@@ -1,4 +1,4 @@
-#include "graphics/sk_winapi.h"
+#include "graphics/sk_api_win.h"
 
 #include <mutex>
 
