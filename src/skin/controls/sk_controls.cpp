@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "runtime/scope_exit.h"
 #include "graphics/sk_guards_gdi.h"
@@ -125,63 +126,70 @@ TskBitmap& SharedBuffer() {
   return buffer;
 }
 
-// ---- TSkGraphicControl ----------------------------------------------------------
+// ---- TSkThemedControl -------------------------------------------------------------
 
-TSkGraphicControl::TSkGraphicControl(TComponent* owner) : TGraphicControl(owner) {
-  SetControlStyle(ControlStyle() | csOpaque);
-  SetColor(clBtnFace);
-  SetBounds(0, 0, 100, 30);
+template <class TBase>
+TSkThemedControl<TBase>::TSkThemedControl(TComponent* owner) : TBase(owner) {
+  this->SetControlStyle(this->ControlStyle() | csOpaque);
+  this->SetColor(clBtnFace);
+  this->SetBounds(0, 0, 100, 30);
   EnsureBackgroundPainter();
   ThemeManager().RegisterClient(this);
 }
 
-TSkGraphicControl::~TSkGraphicControl() { UnregisterThemeClient(this); }
+template <class TBase>
+TSkThemedControl<TBase>::~TSkThemedControl() {
+  UnregisterThemeClient(this);
+}
 
-void TSkGraphicControl::SetThemeObject(const std::string& value) {
+template <class TBase>
+void TSkThemedControl<TBase>::SetThemeObject(const std::string& value) {
   if (themeObject_ == value) return;
   themeObject_ = value;
-  Invalidate();
+  this->Invalidate();
 }
 
-void TSkGraphicControl::SetThemeLink(TskCustomThemeLink* link) {
+template <class TBase>
+void TSkThemedControl<TBase>::SetThemeLink(TskCustomThemeLink* link) {
   if (themeLink_ == link) return;
   themeLink_ = link;
-  Invalidate();
+  this->Invalidate();
 }
 
-void TSkGraphicControl::Notification(TComponent* component, TOperation operation) {
-  TGraphicControl::Notification(component, operation);
+template <class TBase>
+void TSkThemedControl<TBase>::Notification(TComponent* component, TOperation operation) {
+  TBase::Notification(component, operation);
   if (operation == opRemove && component == themeLink_) {
     themeLink_ = nullptr;
-    Invalidate();
+    this->Invalidate();
   }
 }
 
-void TSkGraphicControl::PaintInto(HDC dc) {
-  paintFont_.Assign(Font());
-  TSkBorrowedCanvas canvas(dc);
-  canvas.Font().Assign(paintFont_);
-  canvas.Brush().SetColor(Color());
-  PaintContent(canvas);
+template <class TBase>
+void TSkThemedControl<TBase>::Paint() {
+  // A windowed control's shared buffer starts in the key colour, so that
+  // what its frame and content leave unpainted is told apart.
+  constexpr bool windowed = std::is_base_of_v<TWinControl, TBase>;
+  PaintBuffered(performance_, this->Canvas().Handle(), this->Width(), this->Height(), windowed,
+                [this](HDC dc) { PaintInto(dc); });
 }
 
-void TSkGraphicControl::Paint() {
-  PaintBuffered(performance_, Canvas().Handle(), Width(), Height(), false, [this](HDC dc) { PaintInto(dc); });
-}
-
-void TSkGraphicControl::MouseEnter() {
+template <class TBase>
+void TSkThemedControl<TBase>::MouseEnter() {
   mouseInControl_ = true;
   if (OnMouseEnter) OnMouseEnter(this);
-  Invalidate();
+  this->Invalidate();
 }
 
-void TSkGraphicControl::MouseLeave() {
+template <class TBase>
+void TSkThemedControl<TBase>::MouseLeave() {
   mouseInControl_ = false;
   if (OnMouseLeave) OnMouseLeave(this);
-  Invalidate();
+  this->Invalidate();
 }
 
-void TSkGraphicControl::WndProc(TMessage& message) {
+template <class TBase>
+void TSkThemedControl<TBase>::WndProc(TMessage& message) {
   switch (message.Msg) {
     case SKM_THEMECHANGE:
       if (ReactsTo(message.WParam)) ThemeChanged(static_cast<TskThemeChange>(message.WParam));
@@ -195,40 +203,23 @@ void TSkGraphicControl::WndProc(TMessage& message) {
     default:
       break;
   }
-  TGraphicControl::WndProc(message);
+  TBase::WndProc(message);
+}
+
+template class TSkThemedControl<TGraphicControl>;
+template class TSkThemedControl<TCustomControl>;
+
+// ---- TSkGraphicControl ----------------------------------------------------------
+
+void TSkGraphicControl::PaintInto(HDC dc) {
+  PaintFont().Assign(Font());
+  TSkBorrowedCanvas canvas(dc);
+  canvas.Font().Assign(PaintFont());
+  canvas.Brush().SetColor(Color());
+  PaintContent(canvas);
 }
 
 // ---- TSkControl -------------------------------------------------------------------
-
-TSkControl::TSkControl(TComponent* owner) : TCustomControl(owner) {
-  SetControlStyle(ControlStyle() | csOpaque);
-  SetColor(clBtnFace);
-  SetBounds(0, 0, 100, 30);
-  EnsureBackgroundPainter();
-  ThemeManager().RegisterClient(this);
-}
-
-TSkControl::~TSkControl() { UnregisterThemeClient(this); }
-
-void TSkControl::SetThemeObject(const std::string& value) {
-  if (themeObject_ == value) return;
-  themeObject_ = value;
-  Invalidate();
-}
-
-void TSkControl::SetThemeLink(TskCustomThemeLink* link) {
-  if (themeLink_ == link) return;
-  themeLink_ = link;
-  Invalidate();
-}
-
-void TSkControl::Notification(TComponent* component, TOperation operation) {
-  TCustomControl::Notification(component, operation);
-  if (operation == opRemove && component == themeLink_) {
-    themeLink_ = nullptr;
-    Invalidate();
-  }
-}
 
 // The content rectangle moved: aligned children follow it.
 void TSkControl::FrameChanged() {
@@ -349,7 +340,7 @@ void TSkControl::PaintFrame(TCanvas& canvas) {
       state = ETS_DISABLED;
     } else if (focused_) {
       state = ETS_FOCUSED;
-    } else if (mouseInControl_) {
+    } else if (MouseInControl()) {
       state = ETS_HOT;
     }
     const TSavedDC saved(dc);
@@ -384,9 +375,9 @@ void TSkControl::PaintContent(TCanvas& canvas) {
 }
 
 void TSkControl::PaintInto(HDC dc) {
-  paintFont_.Assign(Font());
+  PaintFont().Assign(Font());
   TSkBorrowedCanvas canvas(dc);
-  canvas.Font().Assign(paintFont_);
+  canvas.Font().Assign(PaintFont());
   canvas.Brush().SetColor(Color());
   const TRect content = ContentRect();
   {
@@ -400,22 +391,6 @@ void TSkControl::PaintInto(HDC dc) {
   PaintContent(canvas);
 }
 
-void TSkControl::Paint() {
-  PaintBuffered(performance_, Canvas().Handle(), Width(), Height(), true, [this](HDC dc) { PaintInto(dc); });
-}
-
-void TSkControl::MouseEnter() {
-  mouseInControl_ = true;
-  if (OnMouseEnter) OnMouseEnter(this);
-  Invalidate();
-}
-
-void TSkControl::MouseLeave() {
-  mouseInControl_ = false;
-  if (OnMouseLeave) OnMouseLeave(this);
-  Invalidate();
-}
-
 void TSkControl::FocusChanged(bool focused) {
   focused_ = focused;
   Invalidate();
@@ -423,9 +398,6 @@ void TSkControl::FocusChanged(bool focused) {
 
 void TSkControl::WndProc(TMessage& message) {
   switch (message.Msg) {
-    case SKM_THEMECHANGE:
-      if (ReactsTo(message.WParam)) ThemeChanged(static_cast<TskThemeChange>(message.WParam));
-      return;
     case WM_ERASEBKGND:
       // Only the library's own request (second parameter set) paints; the
       // platform's erase would only flicker under the buffered paint.
@@ -440,16 +412,11 @@ void TSkControl::WndProc(TMessage& message) {
       TCustomControl::WndProc(message);
       FocusChanged(false);
       return;
-    case CM_MOUSEENTER:
-      if (message.LParam == 0 || message.LParam == reinterpret_cast<LPARAM>(this)) MouseEnter();
-      break;
-    case CM_MOUSELEAVE:
-      if (message.LParam == 0 || message.LParam == reinterpret_cast<LPARAM>(this)) MouseLeave();
-      break;
     default:
       break;
   }
-  TCustomControl::WndProc(message);
+  // Theme notifications and the pointer's entering and leaving.
+  TSkThemedControl::WndProc(message);
 }
 
 // ---- drawing helpers --------------------------------------------------------------

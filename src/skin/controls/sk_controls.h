@@ -97,12 +97,18 @@ class TSkBorrowedCanvas : public TCanvas {
   ~TSkBorrowedCanvas() override { SetHandle(nullptr); }
 };
 
-// What the controls share: theme object and link, the hot flag, buffered
-// painting and the theme notifications.
-class TSkGraphicControl : public TGraphicControl {
+// What every themed control shares, over either framework base (the
+// graphic control or the windowed one): registration with the theme
+// manager for the control's whole life, the theme object and link (the link
+// forgotten when it is destroyed), the hot flag, the theme notifications and
+// painting through a buffering mode. Written once so that how a control
+// follows the theme changes in one place; instantiated for TGraphicControl
+// and TCustomControl only (in sk_controls.cpp).
+template <class TBase>
+class TSkThemedControl : public TBase {
  public:
-  explicit TSkGraphicControl(TComponent* owner);
-  ~TSkGraphicControl() override;
+  explicit TSkThemedControl(TComponent* owner);
+  ~TSkThemedControl() override;
 
   TSkPerformance Performance() const { return performance_; }
   void SetPerformance(TSkPerformance value) { performance_ = value; }
@@ -122,18 +128,19 @@ class TSkGraphicControl : public TGraphicControl {
   TFont& PaintFont() { return paintFont_; }
   void SetMouseInControl(bool value) { mouseInControl_ = value; }
 
-  // Draws the control through its buffering mode.
+  // Draws the control through its buffering mode: PaintInto renders it into
+  // the buffer's device context (the shared buffer is first filled with
+  // kSkBufferKeyColor for a windowed control).
   void Paint() override;
-  // Draws the content onto canvas, whose origin is the control's top-left.
-  virtual void PaintContent(TCanvas& canvas) {}
   // Renders the whole control (as Paint would) into dc at (0, 0).
-  void PaintInto(HDC dc);
+  virtual void PaintInto(HDC dc) = 0;
 
   virtual void MouseEnter();
   virtual void MouseLeave();
   // Codes 0, 3, 4 and 5 arrive here; the default repaints.
-  virtual void ThemeChanged(TskThemeChange code) { Invalidate(); }
+  virtual void ThemeChanged(TskThemeChange code) { this->Invalidate(); }
 
+  // Theme notifications, and the pointer entering and leaving.
   void WndProc(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -145,22 +152,27 @@ class TSkGraphicControl : public TGraphicControl {
   TskCustomThemeLink* themeLink_ = nullptr;
 };
 
+extern template class TSkThemedControl<TGraphicControl>;
+extern template class TSkThemedControl<TCustomControl>;
+
+// The graphic base: a control without a window of its own.
+class TSkGraphicControl : public TSkThemedControl<TGraphicControl> {
+ public:
+  using TSkThemedControl::TSkThemedControl;
+
+ protected:
+  // Draws the content onto canvas, whose origin is the control's top-left.
+  virtual void PaintContent(TCanvas& canvas) {}
+  void PaintInto(HDC dc) override;
+};
+
 // The windowed base: the bevelled frame, focus, and the background-erase
 // protocol of transparent children.
-class TSkControl : public TCustomControl {
+class TSkControl : public TSkThemedControl<TCustomControl> {
  public:
-  explicit TSkControl(TComponent* owner);
-  ~TSkControl() override;
+  using TSkThemedControl::TSkThemedControl;
 
-  TSkPerformance Performance() const { return performance_; }
-  void SetPerformance(TSkPerformance value) { performance_ = value; }
-  bool MouseInControl() const { return mouseInControl_; }
   bool HasFocus() const { return focused_; }
-  const std::string& ThemeObject() const { return themeObject_; }
-  void SetThemeObject(const std::string& value);
-  TskCustomThemeLink* ThemeLink() const { return themeLink_; }
-  void SetThemeLink(TskCustomThemeLink* link);
-  TskTheme* Theme() const { return ThemeOf(themeLink_); }
 
   int BorderWidth() const { return borderWidth_; }
   void SetBorderWidth(int value);
@@ -182,48 +194,32 @@ class TSkControl : public TCustomControl {
   // control's own coordinates. Aligned children share this rectangle.
   virtual TRect ContentRect() const;
 
-  TNotifyEvent OnMouseEnter;
-  TNotifyEvent OnMouseLeave;
-
  protected:
-  TFont& PaintFont() { return paintFont_; }
-  void SetMouseInControl(bool value) { mouseInControl_ = value; }
-
   // The room scroll bars take beside the content: the width of a vertical
   // bar and the height of a horizontal one, zero when there is none. A
   // control that owns bars (the list box) reports them here; with both, the
   // square where they meet is painted by PaintFrame.
   virtual TSize ScrollBarRoom() const { return TSize{0, 0}; }
 
-  void Paint() override;
   // Frame and content into dc at (0, 0), as Paint draws them.
-  void PaintInto(HDC dc);
+  void PaintInto(HDC dc) override;
   // The frame around ContentRect (nothing when there is none).
   virtual void PaintFrame(TCanvas& canvas);
   // Fills the content rectangle with the control's colour.
   virtual void PaintContent(TCanvas& canvas);
 
-  virtual void MouseEnter();
-  virtual void MouseLeave();
   virtual void FocusChanged(bool focused);
-  virtual void ThemeChanged(TskThemeChange code) { Invalidate(); }
 
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
   void BoundsChanged(bool sizeChanged) override;
-  void Notification(TComponent* component, TOperation operation) override;
   void EraseBackground(HDC dc) override {}
   void AdjustClientRect(TRect& rect) override { rect = ContentRect(); }
 
  private:
   void FrameChanged();
 
-  TSkPerformance performance_ = qvpNoBuffer;
-  TFont paintFont_;
-  bool mouseInControl_ = false;
   bool focused_ = false;
-  std::string themeObject_ = kDefaultObjectName;
-  TskCustomThemeLink* themeLink_ = nullptr;
   int borderWidth_ = 0;
   TSkBevelSides bevelSides_ = kbsAll;
   TSkBevelCut bevelInner_ = kbvLowered;
