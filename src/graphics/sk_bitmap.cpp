@@ -136,14 +136,6 @@ void DrawSpan(const TskPixelBuffer& target, int64_t left, int64_t top, int64_t w
   }
 }
 
-void WriteInt32(TStream& stream, int32_t value) { stream.WriteBuffer(&value, 4); }
-
-int32_t ReadInt32(TStream& stream) {
-  int32_t value = 0;
-  stream.ReadBuffer(&value, 4);
-  return value;
-}
-
 }  // namespace
 
 // ---- colour helpers --------------------------------------------------------
@@ -246,20 +238,6 @@ TskPixel AddToChannels(TskPixel pixel, int deltaRed, int deltaGreen, int deltaBl
 TskPixel Lighten(TskPixel pixel, int delta) { return AddToChannels(pixel, delta, delta, delta, 0); }
 
 TColor LightenColor(TColor colour, int delta) { return PixelToColor(Lighten(ColorToPixel(colour, 0), delta)); }
-
-std::string ReadStreamString(TStream& stream) {
-  const int32_t length = ReadInt32(stream);
-  if (length < 0) throw EReadError(kStreamReadError);
-  std::vector<char> bytes;
-  ReadGrowing(stream, bytes, length);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-void WriteStreamString(TStream& stream, std::string_view text) {
-  if (text.size() > static_cast<size_t>(INT32_MAX)) throw EWriteError("Stream write error");
-  WriteInt32(stream, static_cast<int32_t>(text.size()));
-  stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
-}
 
 // ---- TskBitmap -------------------------------------------------------------
 

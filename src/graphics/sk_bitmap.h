@@ -76,33 +76,6 @@ TskPixel AddToChannels(TskPixel pixel, int deltaRed, int deltaGreen, int deltaBl
 TskPixel Lighten(TskPixel pixel, int delta);
 TColor LightenColor(TColor colour, int delta);
 
-// The skin library's binary streams write a string as a signed 32-bit byte
-// count and that many 8-bit characters. Reading fails with EReadError "Stream
-// read error" for a negative count or one the stream cannot supply; memory
-// grows only as bytes actually arrive.
-std::string ReadStreamString(TStream& stream);
-void WriteStreamString(TStream& stream, std::string_view text);
-
-// Reads count items in pieces, so that a count larger than the stream fails
-// with EReadError after allocating little more than the stream supplied,
-// whatever kind of stream it is. The pieces start at 4 KB and double up to
-// 1 MB: a short stream that claims a large count costs a few kilobytes, not
-// a megabyte cleared for nothing.
-template <typename T>
-void ReadGrowing(TStream& stream, std::vector<T>& items, int64_t count) {
-  constexpr int64_t kFirstPieceBytes = int64_t{1} << 12;
-  constexpr int64_t kLastPieceBytes = int64_t{1} << 20;
-  items.clear();
-  int64_t pieceBytes = kFirstPieceBytes;
-  while (static_cast<int64_t>(items.size()) < count) {
-    const int64_t have = static_cast<int64_t>(items.size());
-    const int64_t piece = std::min(std::max<int64_t>(1, pieceBytes / static_cast<int64_t>(sizeof(T))), count - have);
-    items.resize(static_cast<size_t>(have + piece));
-    stream.ReadBuffer(items.data() + have, piece * static_cast<int64_t>(sizeof(T)));
-    pieceBytes = std::min(pieceBytes * 2, kLastPieceBytes);
-  }
-}
-
 // ---- bitmaps ---------------------------------------------------------------
 
 // Raw 32-bit pixel memory owned elsewhere: a bitmap's own, or a DIB section

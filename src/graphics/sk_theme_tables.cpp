@@ -88,12 +88,6 @@ uint8_t ReadByte(TStream& stream) {
   return value;
 }
 
-int32_t ReadInt32Le(TStream& stream) {
-  int32_t value = 0;
-  stream.ReadBuffer(&value, 4);
-  return value;
-}
-
 void WriteEntry(TStream& stream, std::string_view name, std::string_view value) {
   WriteStreamString(stream, name);
   WriteStreamString(stream, ":");
@@ -385,7 +379,7 @@ void TskThemeSysColors::WriteToStream(TStream& stream) const {
 }
 
 void TskThemeSysColors::ReadFromStream(TStream& stream) {
-  const int32_t count = ReadInt32Le(stream);
+  const int32_t count = ReadInt32(stream);
   // A count the stream cannot hold ends with a read error on the way.
   for (int32_t i = 0; i < count; ++i) {
     const TColor value = SkStringToColor(ReadEntryValue(stream));

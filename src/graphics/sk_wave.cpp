@@ -26,13 +26,8 @@ void StopSound() {
   playingData = nullptr;
 }
 
-int32_t ReadInt32(TStream& stream) {
-  int32_t value = 0;
-  stream.ReadBuffer(&value, 4);
-  return value;
-}
-
-void WriteInt32(TStream& stream, int64_t value) {
+// A count of the record, refused when it does not fit its 32 bits.
+void WriteCount32(TStream& stream, int64_t value) {
   if (value > INT32_MAX) throw EWriteError("Stream write error");
   const auto narrow = static_cast<int32_t>(value);
   stream.WriteBuffer(&narrow, 4);
@@ -119,8 +114,8 @@ void TSkWave::LoadFromStream(TStream& stream) {
 void TSkWave::SaveToStream(TStream& stream) const {
   const std::span<const uint8_t> bytes = Data();
   if (stream.Position() != 0) {
-    WriteInt32(stream, static_cast<int64_t>(bytes.size()));
-    WriteInt32(stream, static_cast<int64_t>(Name.size()));
+    WriteCount32(stream, static_cast<int64_t>(bytes.size()));
+    WriteCount32(stream, static_cast<int64_t>(Name.size()));
     stream.WriteBuffer(Name.data(), static_cast<int64_t>(Name.size()));
   }
   stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));

@@ -36,14 +36,6 @@ std::string_view FirstWord(std::string_view value) {
   return Trim(value.substr(0, end));
 }
 
-void WriteInt32(TStream& stream, int32_t value) { stream.WriteBuffer(&value, 4); }
-
-int32_t ReadInt32(TStream& stream) {
-  int32_t value = 0;
-  stream.ReadBuffer(&value, 4);
-  return value;
-}
-
 }  // namespace
 
 // ---- value forms -------------------------------------------------------------

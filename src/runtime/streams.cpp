@@ -86,6 +86,30 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   return count;
 }
 
+// ---- length-prefixed values ----------------------------------------------
+
+int32_t ReadInt32(TStream& stream) {
+  int32_t value = 0;
+  stream.ReadBuffer(&value, 4);
+  return value;
+}
+
+void WriteInt32(TStream& stream, int32_t value) { stream.WriteBuffer(&value, 4); }
+
+std::string ReadStreamString(TStream& stream) {
+  const int32_t length = ReadInt32(stream);
+  if (length < 0) throw EReadError(kReadError);
+  std::vector<char> bytes;
+  ReadGrowing(stream, bytes, length);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteStreamString(TStream& stream, std::string_view text) {
+  if (text.size() > static_cast<size_t>(INT32_MAX)) throw EWriteError(kWriteError);
+  WriteInt32(stream, static_cast<int32_t>(text.size()));
+  stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+}
+
 // ---- TMemoryStream -------------------------------------------------------
 
 TMemoryStream::~TMemoryStream() { std::free(data_); }

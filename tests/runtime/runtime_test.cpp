@@ -96,6 +96,38 @@ TEST(MemoryStream, CopyFromZeroCopiesTheWholeSource) {
   EXPECT_EQ(target.ToString(), "head" + big);
 }
 
+TEST(LengthPrefixedValues, StringsAndCountsRoundTripInTheirStoredLayout) {
+  TMemoryStream stream;
+  WriteStreamString(stream, "ab");
+  WriteStreamString(stream, "");
+  WriteInt32(stream, -2);
+  EXPECT_EQ(stream.ToString(), std::string("\2\0\0\0ab\0\0\0\0\xFE\xFF\xFF\xFF", 14));
+  stream.SetPosition(0);
+  EXPECT_EQ(ReadStreamString(stream), "ab");
+  EXPECT_EQ(ReadStreamString(stream), "");
+  EXPECT_EQ(ReadInt32(stream), -2);
+}
+
+TEST(LengthPrefixedValues, DamagedCountsFailWithoutTakingTheMemoryTheyClaim) {
+  // A negative count, and a count far beyond the bytes the stream holds.
+  for (const std::string& stored : {std::string("\xFF\xFF\xFF\xFF" "ab", 6), std::string("\xFF\xFF\xFF\x7F" "abc", 7)}) {
+    TMemoryStream stream;
+    stream.WriteString(stored);
+    stream.SetPosition(0);
+    try {
+      ReadStreamString(stream);
+      FAIL() << "expected EReadError";
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Message, "Stream read error");
+    }
+  }
+  const std::vector<uint8_t> bytes(10, 'x');
+  TReadOnlyMemoryStream view(bytes);
+  std::vector<uint32_t> items;
+  EXPECT_THROW(ReadGrowing(view, items, int64_t{1} << 40), EReadError);
+  EXPECT_LE(items.capacity() * sizeof(uint32_t), size_t{1} << 12);
+}
+
 TEST(Conversions, IntegerTextForms) {
   struct Case {
     const char* text;
