@@ -288,20 +288,20 @@ class PrintTest : public ShowEbookTest {
     };
   }
 
+  static BOOL CALLBACK FindShownDialog(HWND window, LPARAM data) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+      *reinterpret_cast<HWND*>(data) = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  // A dialog of this thread that is showing, nullptr for none.
   static HWND ShownDialog() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-          wchar_t name[16] = {};
-          GetClassNameW(window, name, 16);
-          if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(data) = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownDialog, reinterpret_cast<LPARAM>(&found));
     return found;
   }
 
