@@ -45,6 +45,7 @@ struct TPlainPageSetup {
   std::wstring Header;
   std::wstring Footer;
   bool Landscape = false;
+  short PaperSize = 0;  // the platform's paper number; 0: the printer's own
   int Confirmed = 0;  // dialogs confirmed so far
 };
 

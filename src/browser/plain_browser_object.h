@@ -381,6 +381,7 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   HRESULT AddSink(IUnknown* sink, DWORD* cookie);
   HRESULT RemoveSink(DWORD cookie);
   HRESULT PageSetupDialog();
+  HDC PrinterContext(HGLOBAL devNames, HGLOBAL devMode) const;
   HRESULT Print(DWORD option);
 
  private:
