@@ -107,14 +107,10 @@ bool TForm1::ViewerKey(const MSG& message) {
   // A system key's own data says whether Alt was down when it was pressed.
   if ((message.lParam & (1L << 29)) != 0 || GetKeyState(VK_MENU) < 0) shift |= ssAlt;
 
-  const TViewerKey* entry = nullptr;
-  for (const TViewerKey& candidate : kViewerKeys) {
-    if (candidate.Key == key && candidate.Shift == (shift & kModifiers)) {
-      entry = &candidate;
-      break;
-    }
-  }
-  if (entry == nullptr) return false;
+  auto matches = [&](const TViewerKey& candidate) {
+    return candidate.Key == key && candidate.Shift == (shift & kModifiers);
+  };
+  if (std::none_of(std::begin(kViewerKeys), std::end(kViewerKeys), matches)) return false;
 
   TWinControl* control = nullptr;
   for (HWND window = message.hwnd; window != nullptr && control == nullptr; window = GetAncestor(window, GA_PARENT)) {
@@ -128,23 +124,29 @@ bool TForm1::ViewerKey(const MSG& message) {
     place = TKeyPlace::ResultList;
   } else if (dynamic_cast<TSkEdit*>(control) != nullptr) {
     place = TKeyPlace::TextField;
-  } else if (control == WebBrowser1 && entry->Where == TKeyWhere::OutsideTextFields &&
-             WebBrowser1->FocusInPageField()) {
-    // Asked of the page only for the keys that depend on it.
-    place = TKeyPlace::TextField;
   }
-  switch (entry->Where) {
-    case TKeyWhere::Anywhere: break;
-    case TKeyWhere::OutsideTextFields:
-      if (place == TKeyPlace::SearchEdit || place == TKeyPlace::TextField) return false;
+  // The page is asked about its focused field only for a key that depends
+  // on it.
+  auto inTextField = [&] {
+    if (place == TKeyPlace::SearchEdit || place == TKeyPlace::TextField) return true;
+    return control == WebBrowser1 && WebBrowser1->FocusInPageField();
+  };
+  const TViewerKey* entry = nullptr;
+  for (const TViewerKey& candidate : kViewerKeys) {
+    if (!matches(candidate)) continue;
+    bool applies = false;
+    switch (candidate.Where) {
+      case TKeyWhere::Anywhere: applies = true; break;
+      case TKeyWhere::OutsideTextFields: applies = !inTextField(); break;
+      case TKeyWhere::SearchEdit: applies = place == TKeyPlace::SearchEdit; break;
+      case TKeyWhere::ResultList: applies = place == TKeyPlace::ResultList; break;
+    }
+    if (applies) {
+      entry = &candidate;
       break;
-    case TKeyWhere::SearchEdit:
-      if (place != TKeyPlace::SearchEdit) return false;
-      break;
-    case TKeyWhere::ResultList:
-      if (place != TKeyPlace::ResultList) return false;
-      break;
+    }
   }
+  if (entry == nullptr) return false;
   RunViewerCommand(entry->Command);
   return true;
 }

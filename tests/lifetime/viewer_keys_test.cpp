@@ -16,6 +16,7 @@
 #include "browser/plain_browser.h"
 #include "lifetime/show_ebook_support.h"
 #include "skin/controls/sk_edit.h"
+#include "skin/controls/sk_effect_controls.h"
 #include "skin/controls/sk_group_box.h"
 #include "skin/controls/sk_list_box.h"
 #include "skin/controls/controls_support.h"
@@ -178,7 +179,21 @@ TEST_F(ViewerKeysTest, KeysRunTheCommandsFromThePageTheSearchEditAndTheResultLis
        [&] { return At(Window(0), "/one.htm") && (Press(PageOf(Window(0)), VK_LEFT, ssAlt), true); },
        [&] { return At(Window(0), "/index.htm") && (Press(PageOf(Window(0)), VK_RIGHT, ssAlt), true); },
        [&] { return At(Window(0), "/one.htm") && (Press(PageOf(Window(0)), VK_BACK), true); },
-       [&] { return At(Window(0), "/index.htm") && (Press(PageOf(Window(0)), VK_RIGHT, ssAlt), true); },
+       [&] {
+         TForm1* w = Window(0);
+         if (!At(w, "/index.htm")) return false;
+         // A key the browser control sees itself goes to the viewer through
+         // its accelerator hook first: Alt+Right goes forward.
+         const auto active = TComPtr<IDispatch>::Adopt(w->WebBrowser1->Application())
+                                 .Query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+         EXPECT_TRUE(static_cast<bool>(active));
+         if (!active) return true;
+         MSG other{PageOf(w), WM_KEYDOWN, 'Q', 1, 0, {}};
+         EXPECT_EQ(active->TranslateAccelerator(&other), S_FALSE) << "no key of the viewer";
+         MSG key{PageOf(w), WM_SYSKEYDOWN, VK_RIGHT, 1 | (1L << 29), 0, {}};
+         EXPECT_EQ(active->TranslateAccelerator(&key), S_OK);
+         return true;
+       },
        [&] { return At(Window(0), "/one.htm") && (Press(PageOf(Window(0)), VK_HOME, ssAlt), true); },
        [&] {
          if (!At(Window(0), "/index.htm")) return false;
@@ -189,21 +204,6 @@ TEST_F(ViewerKeysTest, KeysRunTheCommandsFromThePageTheSearchEditAndTheResultLis
        [&] {
          TForm1* w = Window(0);
          if (completions == completionsBefore || !At(w, "/index.htm")) return false;
-         // A key the browser control sees itself goes to the viewer through
-         // its accelerator hook first: Alt+Left goes back to page one.
-         const auto active = TComPtr<IDispatch>::Adopt(w->WebBrowser1->Application())
-                                 .Query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
-         EXPECT_TRUE(static_cast<bool>(active));
-         if (!active) return true;
-         MSG key{PageOf(w), WM_SYSKEYDOWN, VK_LEFT, 1 | (1L << 29), 0, {}};
-         EXPECT_EQ(active->TranslateAccelerator(&key), S_OK);
-         MSG other{PageOf(w), WM_KEYDOWN, 'Q', 1, 0, {}};
-         EXPECT_EQ(active->TranslateAccelerator(&other), S_FALSE) << "no key of the viewer";
-         return true;
-       },
-       [&] {
-         TForm1* w = Window(0);
-         if (!At(w, "/one.htm")) return false;
          // A page on its way, and the search area by Ctrl+F with the caret
          // in its edit.
          w->WebBrowser1->Navigate(L"http://127.0.0.1:" + std::to_wstring(silent.Port()) + L"/slow.htm");
@@ -221,7 +221,7 @@ TEST_F(ViewerKeysTest, KeysRunTheCommandsFromThePageTheSearchEditAndTheResultLis
          EXPECT_FALSE(Busy(w));
          EXPECT_TRUE(w->GroupBox1->Visible());
          EXPECT_EQ(w->LabeledEdit1->Text(), L"needl");
-         EXPECT_EQ(w->WebBrowser1->LocationURL(), Url("/one.htm"));
+         EXPECT_EQ(w->WebBrowser1->LocationURL(), Url("/index.htm"));
          // Enter in the edit searches.
          Type(w->LabeledEdit1->Handle(), L"e");
          Press(w->LabeledEdit1->Handle(), VK_RETURN);
@@ -371,3 +371,4 @@ TEST_F(ViewerKeysTest, KeysOfRemovedButtonsDoNothing) {
 }
 
 }  // namespace
+
