@@ -82,6 +82,10 @@ class TPlainBrowser {
   virtual int ScrollPosition() const = 0;
   // Documents printed so far.
   virtual int PrintCount() const = 0;
+  // The view's zoom in percent (OLECMDID_OPTICAL_ZOOM through ExecWB); it
+  // scales the page's fonts, pictures and layout and holds for every page
+  // the browser shows.
+  virtual int Zoom() const = 0;
 
  protected:
   ~TPlainBrowser() = default;

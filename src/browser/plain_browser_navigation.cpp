@@ -351,7 +351,7 @@ void TPlainBrowserObject::ScrollToFragment(const std::wstring& url) {
     }
     found = anchors.find(Utf8ToWide(bytes));
   }
-  if (found != anchors.end()) ScrollTo(found->second);
+  if (found != anchors.end()) ScrollTo(viewFonts_.Scale(found->second));
 }
 
 void TPlainBrowserObject::FollowLink(int index) {
