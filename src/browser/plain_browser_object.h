@@ -415,6 +415,9 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   void CompleteIfDone();
   void FireCommandStates();
   void Fire(DISPID id, VARIANT* args, UINT count);
+  // Fires an event whose arguments are this browser and the page's address
+  // (NavigateComplete2, DocumentComplete).
+  void FireForPage(DISPID id);
   void FollowLink(int index);
   void ScrollToFragment(const std::wstring& url);
   void Layout();
