@@ -19,6 +19,11 @@
 # jobs as, a socket path too long), "start" succeeds anyway and leaves the
 # reason in DIR/unavailable, which "run" reports as the skip reason: the
 # print tests are then skipped, never silently passed.
+#
+# The daemon's job account must reach these folders. Where it cannot (a
+# build tree inside a folder only its owner may enter, as a fresh temporary
+# checkout is), the daemon's files live in a private folder of /tmp made for
+# this run instead; DIR/home names it, and "stop" removes it.
 set -uo pipefail
 
 usage() { echo "usage: print_queue.sh start|stop DIR | run DIR -- COMMAND [ARGS...]" >&2; exit 2; }
@@ -28,15 +33,23 @@ dir=$2
 shift 2
 mkdir -p "$dir" || exit 1
 dir=$(cd "$dir" && pwd)
-socket=$dir/cups.sock
 queue=EbookPDF
+
+# Where the daemon's files are: DIR, or the private folder DIR/home names.
+home_of() {
+  local home
+  home=$(cat "$dir/home" 2>/dev/null) && [ -d "$home" ] && { echo "$home"; return; }
+  echo "$dir"
+}
+work=$(home_of)
+socket=$work/cups.sock
 
 # The daemon's process id, when the one recorded is still our daemon.
 running_pid() {
   local pid
   pid=$(cat "$dir/cupsd.pid" 2>/dev/null) || return 1
   [ -n "$pid" ] && [ -r "/proc/$pid/cmdline" ] || return 1
-  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "$dir/conf/cupsd.conf" || return 1
+  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "$work/conf/cupsd.conf" || return 1
   echo "$pid"
 }
 
@@ -49,6 +62,20 @@ stop_daemon() {
   rm -f "$dir/cupsd.pid"
 }
 
+# Removes the private folder of an earlier run, if there was one.
+remove_home() {
+  local home
+  home=$(cat "$dir/home" 2>/dev/null) || return 0
+  case "$home" in
+    /tmp/ebook-print-queue.*)
+      [ -d "$home/log" ] && rm -rf "$dir/log" && cp -r "$home/log" "$dir/log"  # the log stays with the tree
+      rm -rf "$home" ;;
+  esac
+  rm -f "$dir/home"
+  work=$dir
+  socket=$work/cups.sock
+}
+
 unavailable() {
   echo "$1" >"$dir/unavailable"
   echo "print queue: not available: $1"
@@ -57,6 +84,7 @@ unavailable() {
 
 start() {
   stop_daemon
+  remove_home
   rm -rf "$dir/conf" "$dir/bin" "$dir/spool" "$dir/cache" "$dir/state" "$dir/out" "$dir/log" "$dir/unavailable" \
          "$socket"
   local cupsd serverbin user ppd
@@ -67,6 +95,12 @@ start() {
   # Jobs run under an unprivileged account: CUPS refuses root for them.
   for user in lp nobody; do id -u "$user" >/dev/null 2>&1 && break; user=; done
   [ -n "$user" ] || unavailable "no unprivileged account (lp, nobody) to run print jobs as"
+  if ! runuser -u "$user" -- test -x "$dir" 2>/dev/null; then
+    work=$(mktemp -d /tmp/ebook-print-queue.XXXXXX) || unavailable "no private folder in /tmp for the daemon"
+    chmod 0755 "$work"
+    echo "$work" >"$dir/home"
+    socket=$work/cups.sock
+  fi
   # A Unix socket path holds at most 107 bytes.
   [ ${#socket} -le 100 ] || unavailable "the socket path $socket is too long for a Unix socket"
   for serverbin in /usr/lib/cups /usr/libexec/cups; do [ -x "$serverbin/daemon/cups-exec" ] && break; serverbin=; done
@@ -74,13 +108,13 @@ start() {
   ppd=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd /usr/share/ppd/cups-pdf/*.ppd 2>/dev/null | head -1)
   [ -n "$ppd" ] || unavailable "the PDF printer's description (printer-driver-cups-pdf) is not installed"
 
-  mkdir -p "$dir/conf/ppd" "$dir/bin/backend" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" "$dir/out"
+  mkdir -p "$work/conf/ppd" "$work/bin/backend" "$work/spool/tmp" "$work/cache" "$work/state" "$work/log" "$work/out"
   # The daemon's programs are the installed ones, except the backend.
   local part
   for part in "$serverbin"/*; do
-    [ "$(basename "$part")" = backend ] || ln -s "$part" "$dir/bin/$(basename "$part")"
+    [ "$(basename "$part")" = backend ] || ln -s "$part" "$work/bin/$(basename "$part")"
   done
-  cat >"$dir/bin/backend/ebookpdf" <<'EOF'
+  cat >"$work/bin/backend/ebookpdf" <<'EOF'
 #!/bin/sh
 # CUPS backend: ebookpdf:/FOLDER. Writes each job, converted to PDF, to
 # FOLDER/job-<id>-<title>.pdf (the title's letters, digits, "-" and "_");
@@ -98,30 +132,30 @@ echo "ERROR: the job could not be converted to PDF" >&2
 rm -f "$out.part"
 exit 1
 EOF
-  chmod 0755 "$dir/bin/backend/ebookpdf"
-  cp "$ppd" "$dir/conf/ppd/$queue.ppd"
-  chmod 0644 "$dir/conf/ppd/$queue.ppd"
+  chmod 0755 "$work/bin/backend/ebookpdf"
+  cp "$ppd" "$work/conf/ppd/$queue.ppd"
+  chmod 0644 "$work/conf/ppd/$queue.ppd"
   # Written by the job's account only.
-  chown "$user" "$dir/out" && chmod 0755 "$dir/out"
+  chown "$user" "$work/out" && chmod 0755 "$work/out"
 
-  cat >"$dir/conf/cups-files.conf" <<EOF
+  cat >"$work/conf/cups-files.conf" <<EOF
 User $user
 Group $(id -gn "$user")
 SystemGroup root
-ServerRoot $dir/conf
-ServerBin $dir/bin
-RequestRoot $dir/spool
-TempDir $dir/spool/tmp
-CacheDir $dir/cache
-StateDir $dir/state
-AccessLog $dir/log/access_log
-ErrorLog $dir/log/error_log
-PageLog $dir/log/page_log
+ServerRoot $work/conf
+ServerBin $work/bin
+RequestRoot $work/spool
+TempDir $work/spool/tmp
+CacheDir $work/cache
+StateDir $work/state
+AccessLog $work/log/access_log
+ErrorLog $work/log/error_log
+PageLog $work/log/page_log
 FileDevice No
-Printcap $dir/state/printcap
-ServerKeychain $dir/conf/ssl
+Printcap $work/state/printcap
+ServerKeychain $work/conf/ssl
 EOF
-  cat >"$dir/conf/cupsd.conf" <<EOF
+  cat >"$work/conf/cupsd.conf" <<EOF
 LogLevel info
 Listen $socket
 Browsing No
@@ -139,21 +173,21 @@ PreserveJobFiles No
   </Limit>
 </Policy>
 EOF
-  cat >"$dir/conf/printers.conf" <<EOF
+  cat >"$work/conf/printers.conf" <<EOF
 <DefaultPrinter $queue>
 Info PDF printer of the test run
 MakeModel PDF file
-DeviceURI ebookpdf:$dir/out
+DeviceURI ebookpdf:$work/out
 State Idle
 Accepting Yes
 Shared No
 </DefaultPrinter>
 EOF
-  chmod 0600 "$dir/conf/printers.conf"
+  chmod 0600 "$work/conf/printers.conf"
 
   # In the foreground, so that its process id is the daemon's; detached from
   # the caller's output, which ctest waits on.
-  "$cupsd" -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
+  "$cupsd" -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" </dev/null >"$work/log/cupsd.out" 2>&1 &
   echo $! >"$dir/cupsd.pid"
   local ready=
   for _ in $(seq 100); do
@@ -163,15 +197,16 @@ EOF
   done
   if [ -z "$ready" ]; then
     stop_daemon
-    unavailable "the private CUPS daemon did not start: $(tail -3 "$dir/log/error_log" "$dir/log/cupsd.out" 2>/dev/null | tr '\n' ' ')"
+    unavailable "the private CUPS daemon did not start: $(tail -3 "$work/log/error_log" "$work/log/cupsd.out" 2>/dev/null | tr '\n' ' ')"
   fi
-  echo "print queue: $queue at $socket, output in $dir/out (daemon $(cat "$dir/cupsd.pid"))"
+  echo "print queue: $queue at $socket, output in $work/out (daemon $(cat "$dir/cupsd.pid"))"
 }
 
 case "$mode" in
   start) start ;;
   stop)
     stop_daemon
+    remove_home
     echo "print queue: stopped" ;;
   run)
     [ "${1:-}" = "--" ] && [ $# -gt 1 ] || usage
@@ -184,7 +219,7 @@ case "$mode" in
       echo "SKIPPED: no printer queue: the private CUPS daemon is not running (the ctest fixture print_queue_start starts it)"
       exit 77
     fi
-    export CUPS_SERVER=$socket EBOOK_PRINT_OUTPUT=$dir/out
+    export CUPS_SERVER=$socket EBOOK_PRINT_OUTPUT=$work/out
     exec "$@" ;;
   *) usage ;;
 esac
