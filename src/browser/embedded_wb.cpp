@@ -25,6 +25,7 @@
 
 #include <commctrl.h>
 #include <docobj.h>
+#include <mshtml.h>
 #include <ocidl.h>
 #include <olectl.h>
 
@@ -317,6 +318,64 @@ void TEmbeddedWB::GoForward() {
 void TEmbeddedWB::Stop() {
   if (browser_ == nullptr) return;
   Check(browser_->Stop());
+}
+
+bool TEmbeddedWB::SetZoom(int percent) {
+  if (browser_ == nullptr) return false;
+  VARIANT in;
+  VARIANT out;
+  VariantInit(&in);
+  VariantInit(&out);
+  in.vt = VT_I4;
+  in.lVal = percent;
+  const HRESULT hr = browser_->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &in, &out);
+  VariantClear(&out);
+  return SUCCEEDED(hr);
+}
+
+int TEmbeddedWB::Zoom() {
+  if (browser_ == nullptr) return 100;
+  VARIANT out;
+  VariantInit(&out);
+  const HRESULT hr = browser_->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, nullptr, &out);
+  const int zoom = SUCCEEDED(hr) && out.vt == VT_I4 ? static_cast<int>(out.lVal) : 100;
+  VariantClear(&out);
+  return zoom;
+}
+
+// The platform's document tells its focused element; the plain browser
+// shows no fields, and its document has no such interface.
+bool TEmbeddedWB::FocusInPageField() {
+  try {
+    const TComPtr<IDispatch> document = PropertyDispatch(kDispidDocument, true);
+    const auto html = document.Query<IHTMLDocument2>(__uuidof(IHTMLDocument2));
+    if (!html) return false;
+    TComPtr<IHTMLElement> element;
+    if (FAILED(html->get_activeElement(element.Put())) || !element) return false;
+    if (const auto editable = element.Query<IHTMLElement3>(__uuidof(IHTMLElement3))) {
+      VARIANT_BOOL content = VARIANT_FALSE;
+      if (SUCCEEDED(editable->get_isContentEditable(&content)) && content != VARIANT_FALSE) return true;
+    }
+    BSTR tag = nullptr;
+    if (FAILED(element->get_tagName(&tag)) || tag == nullptr) return false;
+    const std::wstring name(tag, SysStringLen(tag));
+    SysFreeString(tag);
+    if (_wcsicmp(name.c_str(), L"TEXTAREA") == 0) return true;
+    if (_wcsicmp(name.c_str(), L"INPUT") != 0) return false;
+    const auto input = element.Query<IHTMLInputElement>(__uuidof(IHTMLInputElement));
+    if (!input) return true;
+    BSTR type = nullptr;
+    if (FAILED(input->get_type(&type)) || type == nullptr) return true;
+    const std::wstring kind(type, SysStringLen(type));
+    SysFreeString(type);
+    // Buttons and boxes take no typing; every other kind of input does.
+    for (const wchar_t* button : {L"button", L"submit", L"reset", L"checkbox", L"radio", L"image", L"file", L"hidden"}) {
+      if (_wcsicmp(kind.c_str(), button) == 0) return false;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 namespace {

@@ -198,6 +198,17 @@ class TEmbeddedWB : public TWinControl {
   // AddRef'ed for the caller).
   IWebBrowser2* DefaultInterface() const { return browser_.Get(); }
 
+  // The view's zoom in percent through the control's own optical zoom
+  // (OLECMDID_OPTICAL_ZOOM); both browsers take 10 to 1000. SetZoom answers
+  // whether the browser took it (an older platform control has no optical
+  // zoom); Zoom reads it back, 100 when the browser cannot tell.
+  bool SetZoom(int percent);
+  int Zoom();
+  // Whether the keyboard focus is in a field of the page that takes typing
+  // (a text field, a text area, editable content): keys such as Backspace
+  // are then the field's.
+  bool FocusInPageField();
+
   // Page setup and printing through the document's command target.
   TPrintOptions& PrintOptions() { return printOptions_; }
   // fill: the next page-setup dialog a host's owner window sees activated is

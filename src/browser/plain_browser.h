@@ -45,6 +45,7 @@ struct TPlainPageSetup {
   std::wstring Header;
   std::wstring Footer;
   bool Landscape = false;
+  short PaperSize = 0;  // the platform's paper number; 0: the printer's own
   int Confirmed = 0;  // dialogs confirmed so far
 };
 
@@ -81,6 +82,10 @@ class TPlainBrowser {
   virtual int ScrollPosition() const = 0;
   // Documents printed so far.
   virtual int PrintCount() const = 0;
+  // The view's zoom in percent (OLECMDID_OPTICAL_ZOOM through ExecWB); it
+  // scales the page's fonts, pictures and layout and holds for every page
+  // the browser shows.
+  virtual int Zoom() const = 0;
 
  protected:
   ~TPlainBrowser() = default;

@@ -253,18 +253,7 @@ void TPlainBrowserObject::ShowPage(const std::wstring& url, std::unique_ptr<TPla
     Fire(DISPID_TITLECHANGE, args, 1);
     SysFreeString(args[0].bstrVal);
   }
-  {
-    VARIANT address;
-    address.vt = VT_BSTR;
-    address.bstrVal = ToBstr(url_);
-    VARIANT args[2];
-    args[1].vt = VT_DISPATCH;  // pDisp
-    args[1].pdispVal = static_cast<IWebBrowser2*>(this);
-    args[0].vt = VT_BYREF | VT_VARIANT;  // URL
-    args[0].pvarVal = &address;
-    Fire(DISPID_NAVIGATECOMPLETE2, args, 2);
-    SysFreeString(address.bstrVal);
-  }
+  FireForPage(DISPID_NAVIGATECOMPLETE2);
   FetchPictures();
   CompleteIfDone();
 }
@@ -319,6 +308,10 @@ void TPlainBrowserObject::CompleteIfDone() {
   }
   completePending_ = false;
   const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
+  FireForPage(DISPID_DOCUMENTCOMPLETE);
+}
+
+void TPlainBrowserObject::FireForPage(DISPID id) {
   VARIANT address;
   address.vt = VT_BSTR;
   address.bstrVal = ToBstr(url_);
@@ -327,7 +320,7 @@ void TPlainBrowserObject::CompleteIfDone() {
   args[1].pdispVal = static_cast<IWebBrowser2*>(this);
   args[0].vt = VT_BYREF | VT_VARIANT;  // URL
   args[0].pvarVal = &address;
-  Fire(DISPID_DOCUMENTCOMPLETE, args, 2);
+  Fire(id, args, 2);
   SysFreeString(address.bstrVal);
 }
 
@@ -351,7 +344,7 @@ void TPlainBrowserObject::ScrollToFragment(const std::wstring& url) {
     }
     found = anchors.find(Utf8ToWide(bytes));
   }
-  if (found != anchors.end()) ScrollTo(found->second);
+  if (found != anchors.end()) ScrollTo(viewFonts_.Scale(found->second));
 }
 
 void TPlainBrowserObject::FollowLink(int index) {

@@ -168,6 +168,7 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   uint32_t HostFlags() const override { return hostFlags_; }
   int ScrollPosition() const override { return scroll_; }
   int PrintCount() const override { return printCount_; }
+  int Zoom() const override { return viewFonts_.Zoom(); }
 
   // ---- IDispatch: property reads by dispatch id
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
@@ -261,8 +262,8 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
     if (url == nullptr || url->vt != VT_BSTR) return E_INVALIDARG;
     return Navigate(url->bstrVal, flags, target, post, headers);
   }
-  PB_NOTIMPL(QueryStatusWB(OLECMDID, OLECMDF*))
-  PB_NOTIMPL(ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*))
+  HRESULT STDMETHODCALLTYPE QueryStatusWB(OLECMDID command, OLECMDF* status) override;
+  HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID command, OLECMDEXECOPT option, VARIANT* in, VARIANT* out) override;
   PB_NOTIMPL(ShowBrowserBar(VARIANT*, VARIANT*, VARIANT*))
   HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE* state) override {
     if (state == nullptr) return E_POINTER;
@@ -381,6 +382,7 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   HRESULT AddSink(IUnknown* sink, DWORD* cookie);
   HRESULT RemoveSink(DWORD cookie);
   HRESULT PageSetupDialog();
+  HDC PrinterContext(HGLOBAL devNames, HGLOBAL devMode) const;
   HRESULT Print(DWORD option);
 
  private:
@@ -413,14 +415,21 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   void CompleteIfDone();
   void FireCommandStates();
   void Fire(DISPID id, VARIANT* args, UINT count);
+  // Fires an event whose arguments are this browser and the page's address
+  // (NavigateComplete2, DocumentComplete).
+  void FireForPage(DISPID id);
   void FollowLink(int index);
   void ScrollToFragment(const std::wstring& url);
   void Layout();
+  // The width the page is laid out for: the window's, in page pixels.
+  int LayoutWidthFor(const RECT& client) const;
+  void SetZoom(int percent);
   void Paint(HDC dc);
   void ScrollTo(int position);
   bool ScrollKey(WPARAM key);
   int LinkAt(POINT point) const;
-  int DocumentHeight() const { return page_ ? page_->Layout().Height : 0; }
+  // In pixels of the zoomed view, as the scroll position.
+  int DocumentHeight() const { return page_ ? viewFonts_.Scale(page_->Layout().Height) : 0; }
 
   TPlainConnectionPoint point_;
   TComPtr<IOleClientSite> site_;
@@ -456,9 +465,12 @@ class TPlainBrowserObject final : public TPlainBrowser, public TPlainBrowserCom 
   bool completePending_ = false;
   bool relayoutPosted_ = false;
 
+  // fonts_ are the page's own size (printing); viewFonts_ the window's, at
+  // its zoom. The zoom stays from page to page.
   TPlainFonts fonts_;
-  int layoutWidth_ = 0;
-  int scroll_ = 0;
+  TPlainFonts viewFonts_;
+  int layoutWidth_ = 0;  // page pixels
+  int scroll_ = 0;       // pixels of the zoomed view
   int pressedLink_ = -1;
 
   uint32_t downloadControl_ = 0;

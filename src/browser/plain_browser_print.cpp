@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "graphics/sk_guards_gdi.h"
+#include "runtime/scope_exit.h"
 
 namespace {
 
@@ -72,17 +73,26 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
   PAGESETUPDLGW setup{};
   setup.lStructSize = sizeof setup;
   setup.hwndOwner = window_ != nullptr ? GetAncestor(window_, GA_ROOT) : nullptr;
-  setup.Flags = PSD_MARGINS | PSD_INHUNDREDTHSOFMILLIMETERS | PSD_ENABLEPAGESETUPHOOK;
-  setup.rtMargin = RECT{static_cast<LONG>(pageSetup_.Left * 100 + 0.5), static_cast<LONG>(pageSetup_.Top * 100 + 0.5),
-                        static_cast<LONG>(pageSetup_.Right * 100 + 0.5),
-                        static_cast<LONG>(pageSetup_.Bottom * 100 + 0.5)};
+  // The margin fields show the locale's unit (inches where it measures in
+  // inches), as the platform browser's dialog does and as whoever fills
+  // them in (the reader, or the host from its print options) expects; the
+  // dialog's unit follows the unit asked for here.
+  wchar_t measure[4] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, measure, 4);
+  const bool inches = measure[0] == L'1';
+  const double unitsPerMillimetre = inches ? 1000 / 25.4 : 100;
+  setup.Flags = PSD_MARGINS | PSD_ENABLEPAGESETUPHOOK |
+                (inches ? PSD_INTHOUSANDTHSOFINCHES : PSD_INHUNDREDTHSOFMILLIMETERS);
+  auto units = [unitsPerMillimetre](double millimetres) {
+    return static_cast<LONG>(millimetres * unitsPerMillimetre + 0.5);
+  };
+  setup.rtMargin = RECT{units(pageSetup_.Left), units(pageSetup_.Top), units(pageSetup_.Right), units(pageSetup_.Bottom)};
   setup.lpfnPageSetupHook = &PageSetupHook;
   setup.lCustData = reinterpret_cast<LPARAM>(&data);
   const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
   const BOOL confirmed = PageSetupDlgW(&setup);
   if (confirmed) {
-    // The dialog answers in the unit it was asked for, except where it
-    // kept the locale's own; thousandths of an inch come back flagged.
+    // The dialog answers in the unit it was asked for, and flags it.
     const double scale = (setup.Flags & PSD_INTHOUSANDTHSOFINCHES) ? 0.0254 : 0.01;
     pageSetup_.Left = setup.rtMargin.left * scale;
     pageSetup_.Top = setup.rtMargin.top * scale;
@@ -93,6 +103,7 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
     if (setup.hDevMode != nullptr) {
       if (auto* mode = static_cast<DEVMODEW*>(GlobalLock(setup.hDevMode))) {
         if (mode->dmFields & DM_ORIENTATION) pageSetup_.Landscape = mode->dmOrientation == DMORIENT_LANDSCAPE;
+        if (mode->dmFields & DM_PAPERSIZE) pageSetup_.PaperSize = mode->dmPaperSize;
         GlobalUnlock(setup.hDevMode);
       }
     }
@@ -101,6 +112,31 @@ HRESULT TPlainBrowserObject::PageSetupDialog() {
   if (setup.hDevMode != nullptr) GlobalFree(setup.hDevMode);
   if (setup.hDevNames != nullptr) GlobalFree(setup.hDevNames);
   return confirmed ? S_OK : OLECMDERR_E_CANCELED;
+}
+
+// The printer's context for the printer the print dialog named (or the
+// default one), with the orientation and paper of the page setup: the
+// dialog's own choice of printer stays, but a page set up in landscape
+// prints in landscape whatever the printer's default.
+HDC TPlainBrowserObject::PrinterContext(HGLOBAL devNames, HGLOBAL devMode) const {
+  auto* names = static_cast<DEVNAMES*>(GlobalLock(devNames));
+  if (names == nullptr) return nullptr;
+  const TScopeExit unlockNames([devNames] { GlobalUnlock(devNames); });
+  const wchar_t* base = reinterpret_cast<const wchar_t*>(names);
+  auto* mode = devMode != nullptr ? static_cast<DEVMODEW*>(GlobalLock(devMode)) : nullptr;
+  const TScopeExit unlockMode([devMode, mode] {
+    if (mode != nullptr) GlobalUnlock(devMode);
+  });
+  if (mode != nullptr) {
+    mode->dmOrientation = pageSetup_.Landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+    mode->dmFields |= DM_ORIENTATION;
+    if (pageSetup_.PaperSize != 0) {
+      mode->dmPaperSize = pageSetup_.PaperSize;
+      mode->dmFields |= DM_PAPERSIZE;
+      mode->dmFields &= ~static_cast<DWORD>(DM_PAPERLENGTH | DM_PAPERWIDTH);
+    }
+  }
+  return CreateDCW(base + names->wDriverOffset, base + names->wDeviceOffset, nullptr, mode);
 }
 
 // Prints the page laid out for the paper (a logical unit of the printer's
@@ -112,13 +148,16 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
   PRINTDLGW print{};
   print.lStructSize = sizeof print;
   print.hwndOwner = window_ != nullptr ? GetAncestor(window_, GA_ROOT) : nullptr;
-  print.Flags = PD_RETURNDC | (option == OLECMDEXECOPT_DONTPROMPTUSER ? PD_RETURNDEFAULT : 0);
-  if (!PrintDlgW(&print) || print.hDC == nullptr) {
+  print.Flags = PD_NOSELECTION | PD_NOPAGENUMS | (option == OLECMDEXECOPT_DONTPROMPTUSER ? PD_RETURNDEFAULT : 0);
+  const BOOL chosen = PrintDlgW(&print);
+  const TScopeExit freeBlocks([&print] {
     if (print.hDevMode != nullptr) GlobalFree(print.hDevMode);
     if (print.hDevNames != nullptr) GlobalFree(print.hDevNames);
-    return E_FAIL;  // no printer, or the user cancelled
-  }
-  HDC dc = print.hDC;
+  });
+  if (!chosen || print.hDevNames == nullptr) return E_FAIL;  // no printer, or the user cancelled
+  HDC dc = PrinterContext(print.hDevNames, print.hDevMode);
+  if (dc == nullptr) return E_FAIL;
+
   DOCINFOW info{};
   info.cbSize = sizeof info;
   info.lpszDocName = title_.c_str();
@@ -126,12 +165,27 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
   if (StartDocW(dc, &info) > 0) {
     const int dpiX = std::max(1, GetDeviceCaps(dc, LOGPIXELSX));
     const int dpiY = std::max(1, GetDeviceCaps(dc, LOGPIXELSY));
-    const int left = static_cast<int>(pageSetup_.Left / 25.4 * dpiX);
-    const int top = static_cast<int>(pageSetup_.Top / 25.4 * dpiY);
-    const int right = static_cast<int>(pageSetup_.Right / 25.4 * dpiX);
-    const int bottom = static_cast<int>(pageSetup_.Bottom / 25.4 * dpiY);
-    const int width = std::max(96, (GetDeviceCaps(dc, HORZRES) - left - right) * 96 / dpiX);
-    const int height = std::max(96, (GetDeviceCaps(dc, VERTRES) - top - bottom) * 96 / dpiY);
+    // The margins are measured from the paper's edges, as the page-setup
+    // dialog shows them; the device's origin is the corner of its printable
+    // area, and no margin is narrower than the strip the printer cannot
+    // reach.
+    const int printableWidth = GetDeviceCaps(dc, HORZRES);
+    const int printableHeight = GetDeviceCaps(dc, VERTRES);
+    const int offsetX = std::max(0, GetDeviceCaps(dc, PHYSICALOFFSETX));
+    const int offsetY = std::max(0, GetDeviceCaps(dc, PHYSICALOFFSETY));
+    int paperWidth = GetDeviceCaps(dc, PHYSICALWIDTH);
+    int paperHeight = GetDeviceCaps(dc, PHYSICALHEIGHT);
+    if (paperWidth <= 0) paperWidth = printableWidth + 2 * offsetX;
+    if (paperHeight <= 0) paperHeight = printableHeight + 2 * offsetY;
+    auto pixels = [](double millimetres, int dpi) { return static_cast<int>(millimetres / 25.4 * dpi + 0.5); };
+    const int marginLeft = std::max(pixels(pageSetup_.Left, dpiX), offsetX);
+    const int marginTop = std::max(pixels(pageSetup_.Top, dpiY), offsetY);
+    const int marginRight = std::max(pixels(pageSetup_.Right, dpiX), paperWidth - offsetX - printableWidth);
+    const int marginBottom = std::max(pixels(pageSetup_.Bottom, dpiY), paperHeight - offsetY - printableHeight);
+    const int left = marginLeft - offsetX;
+    const int top = marginTop - offsetY;
+    const int width = std::max(96, (paperWidth - marginLeft - marginRight) * 96 / dpiX);
+    const int height = std::max(96, (paperHeight - marginTop - marginBottom) * 96 / dpiY);
     auto mapped = [&] {
       SetMapMode(dc, MM_ANISOTROPIC);
       SetWindowExtEx(dc, 96, 96, nullptr);
@@ -180,7 +234,5 @@ HRESULT TPlainBrowserObject::Print(DWORD option) {
     result = E_FAIL;
   }
   DeleteDC(dc);
-  if (print.hDevMode != nullptr) GlobalFree(print.hDevMode);
-  if (print.hDevNames != nullptr) GlobalFree(print.hDevNames);
   return result;
 }

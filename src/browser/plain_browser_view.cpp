@@ -40,17 +40,21 @@ bool TPlainBrowserObject::ScrollKey(WPARAM key) {
 
 // ---- layout and painting
 
+int TPlainBrowserObject::LayoutWidthFor(const RECT& client) const {
+  return std::max(static_cast<int>(client.right) * 100 / viewFonts_.Zoom(), 2 * kPageMargin + 40);
+}
+
 void TPlainBrowserObject::Layout() {
   if (window_ == nullptr || !page_) return;
   RECT client{};
   GetClientRect(window_, &client);
-  const int width = std::max(static_cast<int>(client.right), 2 * kPageMargin + 40);
+  const int width = LayoutWidthFor(client);
   // Text is measured in a memory context with the screen's fonts; it and
   // its measurer live for one layout, the fonts for the browser.
   const std::unique_ptr<HDC__, BOOL(WINAPI*)(HDC)> dc(CreateCompatibleDC(nullptr), &DeleteDC);
   if (!dc) return;
   const TSavedDC saved(dc.get());
-  TGdiMeasurer measurer(dc.get(), fonts_);
+  TGdiMeasurer measurer(dc.get(), viewFonts_);
   page_->LayOut(width, measurer);
   layoutWidth_ = width;
   // A new width may show parts (and pictures) its style sheets hid.
@@ -89,11 +93,11 @@ const TskBitmap* TPlainBrowserObject::PictureBitmap(int boxPicture) const {
 void TPlainBrowserObject::PaintPage(HDC dc, int top, int height) {
   RECT client{};
   if (window_ != nullptr) GetClientRect(window_, &client);
-  RECT band{0, 0, std::max(static_cast<int>(client.right), layoutWidth_), height};
+  RECT band{0, 0, std::max(static_cast<int>(client.right), viewFonts_.Scale(layoutWidth_)), height};
   FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (!page_) return;
-  PaintPlainLayout(dc, page_->Layout(), [this](int picture) { return PictureBitmap(picture); }, fonts_, 0, 0, top,
-                   top + height);
+  PaintPlainLayout(dc, page_->Layout(), [this](int picture) { return PictureBitmap(picture); }, viewFonts_, 0, 0,
+                   top, top + height);
 }
 
 // Painted off screen and copied in one go: a page of many pieces does not
@@ -120,12 +124,67 @@ RECT TPlainBrowserObject::LinkRect(int index) const {
   if (!page_) return RECT{};
   const TLayoutItem* item = page_->Layout().FirstItemOfLink(index);
   if (item == nullptr) return RECT{};
-  return RECT{item->X, item->Y - scroll_, item->X + item->Width, item->Y + item->Height - scroll_};
+  const TPlainFonts& view = viewFonts_;
+  return RECT{view.Scale(item->X), view.Scale(item->Y) - scroll_, view.Scale(item->X + item->Width),
+              view.Scale(item->Y + item->Height) - scroll_};
 }
 
 int TPlainBrowserObject::LinkAt(POINT point) const {
   if (!page_) return -1;
-  return page_->Layout().LinkAt(point.x, point.y + scroll_);
+  const int zoom = viewFonts_.Zoom();
+  return page_->Layout().LinkAt(point.x * 100 / zoom, (point.y + scroll_) * 100 / zoom);
+}
+
+// The reader keeps the place: the part of the page at the top of the window
+// stays there, larger or smaller.
+void TPlainBrowserObject::SetZoom(int percent) {
+  const int previous = viewFonts_.Zoom();
+  if (percent == previous) return;
+  viewFonts_.SetZoom(percent);
+  scroll_ = MulDiv(scroll_, percent, previous);
+  if (window_ == nullptr) return;
+  Layout();
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+HRESULT TPlainBrowserObject::QueryStatusWB(OLECMDID command, OLECMDF* status) {
+  if (status == nullptr) return E_POINTER;
+  const bool zoom = command == OLECMDID_OPTICAL_ZOOM || command == OLECMDID_OPTICAL_GETZOOMRANGE;
+  *status = zoom ? static_cast<OLECMDF>(OLECMDF_SUPPORTED | OLECMDF_ENABLED) : static_cast<OLECMDF>(0);
+  return S_OK;
+}
+
+// The optical zoom, as the platform's control takes it: a 32-bit percentage
+// from 10 to 1000 in, the zoom in force out (also without one in); the range
+// as low word 10 and high word 1000.
+HRESULT TPlainBrowserObject::ExecWB(OLECMDID command, OLECMDEXECOPT, VARIANT* in, VARIANT* out) {
+  constexpr int kMinZoom = 10;
+  constexpr int kMaxZoom = 1000;
+  auto answer = [out](LONG value) {
+    if (out == nullptr) return;
+    VariantClear(out);
+    out->vt = VT_I4;
+    out->lVal = value;
+  };
+  switch (command) {
+    case OLECMDID_OPTICAL_ZOOM: {
+      if (in != nullptr && in->vt != VT_EMPTY && in->vt != VT_NULL) {
+        VARIANT percent;
+        VariantInit(&percent);
+        if (FAILED(VariantChangeType(&percent, in, 0, VT_I4))) return E_INVALIDARG;
+        if (percent.lVal < kMinZoom || percent.lVal > kMaxZoom) return E_INVALIDARG;
+        const TComPtr<IWebBrowser2> keepAlive = KeepAlive();
+        SetZoom(static_cast<int>(percent.lVal));
+      }
+      answer(viewFonts_.Zoom());
+      return S_OK;
+    }
+    case OLECMDID_OPTICAL_GETZOOMRANGE:
+      answer(MAKELONG(kMinZoom, kMaxZoom));
+      return S_OK;
+    default:
+      return OLECMDERR_E_NOTSUPPORTED;
+  }
 }
 
 // ---- the window
@@ -167,7 +226,7 @@ LRESULT TPlainBrowserObject::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
       // what the scroll bar covers.
       RECT client{};
       GetClientRect(window, &client);
-      if (page_ && std::max(static_cast<int>(client.right), 2 * kPageMargin + 40) != layoutWidth_) {
+      if (page_ && LayoutWidthFor(client) != layoutWidth_) {
         Layout();
       } else {
         const int documentHeight = DocumentHeight();

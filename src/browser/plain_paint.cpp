@@ -4,14 +4,25 @@
 
 #include "graphics/sk_guards_gdi.h"
 
-TPlainFonts::~TPlainFonts() {
-  for (const auto& [index, font] : fonts_) DeleteObject(font);
+TPlainFonts::~TPlainFonts() { Clear(); }
+
+void TPlainFonts::Clear() {
+  for (const auto& [index, font] : fonts_) {
+    if (font != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(font);
+  }
+  fonts_.clear();
+}
+
+void TPlainFonts::SetZoom(int percent) {
+  if (percent == zoom_) return;
+  Clear();
+  zoom_ = percent;
 }
 
 HFONT TPlainFonts::Font(const TFontKey& key) {
   const auto found = fonts_.find(key.Index());
   if (found != fonts_.end()) return found->second;
-  HFONT font = CreateFontW(-static_cast<int>(key.Size), 0, 0, 0, key.Bold ? FW_BOLD : FW_NORMAL, key.Italic ? TRUE : FALSE,
+  HFONT font = CreateFontW(-std::max(1, Scale(key.Size)), 0, 0, 0, key.Bold ? FW_BOLD : FW_NORMAL, key.Italic ? TRUE : FALSE,
                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                            key.Mono ? (FIXED_PITCH | FF_MODERN) : (VARIABLE_PITCH | FF_SWISS),
                            key.Mono ? L"Courier New" : L"Arial");
@@ -31,7 +42,8 @@ TGdiMeasurer::TFontCache& TGdiMeasurer::Cache(const TFontKey& font) {
     cache = std::make_unique<TFontCache>();
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc_, &metrics);
-    cache->Metrics = TFontMetrics{static_cast<int>(metrics.tmAscent), static_cast<int>(metrics.tmDescent)};
+    cache->Metrics = TFontMetrics{fonts_.Unscale(static_cast<int>(metrics.tmAscent)),
+                                  fonts_.Unscale(static_cast<int>(metrics.tmDescent))};
   }
   return *cache;
 }
@@ -42,7 +54,7 @@ int TGdiMeasurer::TextWidth(const TFontKey& font, std::wstring_view text) {
   if (surrogates || sizeof(wchar_t) != 2) {
     SIZE size{};
     GetTextExtentPoint32W(dc_, text.data(), static_cast<int>(text.size()), &size);
-    return size.cx;
+    return fonts_.Unscale(size.cx);
   }
   int width = 0;
   for (wchar_t c : text) {
@@ -62,7 +74,7 @@ int TGdiMeasurer::TextWidth(const TFontKey& font, std::wstring_view text) {
     }
     width += (*block)[code & 0xFF];
   }
-  return width;
+  return fonts_.Unscale(width);
 }
 
 TFontMetrics TGdiMeasurer::Metrics(const TFontKey& font) { return Cache(font).Metrics; }
@@ -107,12 +119,14 @@ void PaintPlainLayout(HDC dc, const TPageLayout& layout, const TPictureLookup& p
   const TGdiBrush ruleDark = SolidBrush(RGB(160, 160, 160));
   const TGdiBrush ruleLight = SolidBrush(RGB(224, 224, 224));
   const TGdiBrush frameInk = SolidBrush(RGB(192, 192, 192));
-  const auto [first, last] = layout.ItemsBetween(top, bottom);
+  // Items are placed in page pixels; the view scales them by the zoom.
+  const auto [first, last] = layout.ItemsBetween(top * 100 / fonts.Zoom(), fonts.Unscale(bottom));
   const int dx = originX;
   const int dy = originY - top;
   for (size_t i = first; i < last; ++i) {
     const TLayoutItem& item = layout.Items[i];
-    RECT r{item.X + dx, item.Y + dy, item.X + item.Width + dx, item.Y + item.Height + dy};
+    RECT r{fonts.Scale(item.X) + dx, fonts.Scale(item.Y) + dy, fonts.Scale(item.X + item.Width) + dx,
+           fonts.Scale(item.Y + item.Height) + dy};
     switch (item.Kind) {
       case TLayoutItem::kText:
       case TLayoutItem::kMarker: {
@@ -122,12 +136,12 @@ void PaintPlainLayout(HDC dc, const TPageLayout& layout, const TPictureLookup& p
         SelectObject(dc, fonts.Font(TFontKey::Of(item.Style)));
         SetTextColor(dc, link ? kPlainLinkColor : alternative ? kPlainAlternativeColor : kPlainTextColor);
         TextOutW(dc, r.left, r.top, item.Text.data(), static_cast<int>(item.Text.size()));
-        const int thickness = std::max(1, item.Style.Size / 14);
+        const int size = fonts.Scale(item.Style.Size);
+        const int thickness = std::max(1, size / 14);
         const HBRUSH ink = link ? linkInk.Get() : alternative ? alternativeInk.Get() : textInk.Get();
-        if (link || item.Style.Has(kTextUnderline)) Line(dc, r.left, r.right, item.Baseline + dy + 1, thickness, ink);
-        if (item.Style.Has(kTextStrike)) {
-          Line(dc, r.left, r.right, item.Baseline + dy - item.Style.Size * 3 / 10, thickness, ink);
-        }
+        const int baseline = fonts.Scale(item.Baseline) + dy;
+        if (link || item.Style.Has(kTextUnderline)) Line(dc, r.left, r.right, baseline + 1, thickness, ink);
+        if (item.Style.Has(kTextStrike)) Line(dc, r.left, r.right, baseline - size * 3 / 10, thickness, ink);
         break;
       }
       case TLayoutItem::kPicture: {

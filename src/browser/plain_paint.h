@@ -15,7 +15,9 @@
 #include "graphics/sk_bitmap.h"
 
 // The fonts of a layout's font keys, made on first use and owned:
-// proportional text in Arial, fixed-pitch in Courier New.
+// proportional text in Arial, fixed-pitch in Courier New. A zoom other than
+// 100 percent makes every font that much larger: the layout stays in the
+// page's own pixels, and the measurer and painting scale between the two.
 class TPlainFonts {
  public:
   TPlainFonts() = default;
@@ -23,14 +25,25 @@ class TPlainFonts {
   TPlainFonts(const TPlainFonts&) = delete;
   TPlainFonts& operator=(const TPlainFonts&) = delete;
   HFONT Font(const TFontKey& key);
+  int Zoom() const { return zoom_; }
+  // Percent; the fonts made so far are let go when it changes.
+  void SetZoom(int percent);
+  // A length of the page in pixels of the zoomed view, and back (the page
+  // length that reaches at least that far).
+  int Scale(int length) const { return MulDiv(length, zoom_, 100); }
+  int Unscale(int length) const { return zoom_ == 100 ? length : (length * 100 + zoom_ - 1) / zoom_; }
 
  private:
+  void Clear();
   std::unordered_map<int, HFONT> fonts_;
+  int zoom_ = 100;
 };
 
 // Measures text in a device context's current mapping. Character widths are
 // asked once per font and block of 256 characters: a large page measures
-// hundreds of thousands of words.
+// hundreds of thousands of words. With zoomed fonts the widths are summed in
+// the zoomed font's own units and brought back to the page's pixels once per
+// text, rounded up, so that zoomed text never runs into what follows it.
 class TGdiMeasurer final : public TTextMeasurer {
  public:
   TGdiMeasurer(HDC dc, TPlainFonts& fonts) : dc_(dc), fonts_(fonts) {}
@@ -53,9 +66,10 @@ class TGdiMeasurer final : public TTextMeasurer {
 // has none.
 using TPictureLookup = std::function<const TskBitmap*(int boxPicture)>;
 
-// Paints the items of the layout between page y top and bottom, the page's
-// (0, top) at the device context's (originX, originY). The background is the
-// caller's (white).
+// Paints the items of the layout between y top and bottom of the page as
+// the fonts' zoom shows it (page pixels scaled by the zoom), that view's
+// (0, top) at the device context's (originX, originY). The background is
+// the caller's (white).
 void PaintPlainLayout(HDC dc, const TPageLayout& layout, const TPictureLookup& pictures, TPlainFonts& fonts,
                       int originX, int originY, int top, int bottom);
 

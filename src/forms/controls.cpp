@@ -968,6 +968,12 @@ void TWinControl::WndProc(TMessage& message) {
           return;
         }
       }
+      // Enter and Escape belong to the form's default and cancel buttons
+      // wherever the focus is, unless the focused control wants every key.
+      if ((key == VK_RETURN || key == VK_ESCAPE) && !(shift & (ssAlt | ssCtrl)) &&
+          !(Perform(WM_GETDLGCODE) & DLGC_WANTALLKEYS)) {
+        if (TForm* form = GetParentForm(this); form != nullptr && form->Perform(CM_DIALOGKEY, key) != 0) return;
+      }
       KeyDown(key, shift);
       if (key == 0) return;
       message.WParam = key;
@@ -997,7 +1003,8 @@ void TWinControl::WndProc(TMessage& message) {
       }
       DefaultHandler(message);
       return;
-    case CM_DIALOGCHAR: Broadcast(message); return;
+    case CM_DIALOGCHAR:
+    case CM_DIALOGKEY: Broadcast(message); return;
     case CM_FONTCHANGED: {
       Invalidate();
       TMessage notice{CM_PARENTFONTCHANGED, 0, 0, 0};

@@ -64,6 +64,10 @@ constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 10;
 constexpr UINT CM_DIALOGCHAR = CM_BASE + 11;
 // Posted by TForm::Release.
 constexpr UINT CM_RELEASE = CM_BASE + 12;
+// WParam: VK_RETURN or VK_ESCAPE pressed in a control of a form that does
+// not want the key itself; the form broadcasts it to its controls, and the
+// one that takes it (a default or cancel button) sets Result to 1.
+constexpr UINT CM_DIALOGKEY = CM_BASE + 13;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };

@@ -516,6 +516,7 @@ bool TApplication::ProcessMessage(MSG& message) {
   try {
     if (OnMessage) OnMessage(message, handled);
     if (!handled) handled = IsKeyMessage(message);
+    if (!handled) handled = IsWheelMessage(message);
     if (!handled) handled = OfferToKeyFilter(message);
   } catch (...) {
     HandleException(this);
@@ -528,17 +529,36 @@ bool TApplication::ProcessMessage(MSG& message) {
   return true;
 }
 
-// A key press inside a form, even in a window the framework did not make
-// (an embedded control's), is offered to the form's shortcuts first.
-bool TApplication::IsKeyMessage(const MSG& message) {
-  if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+namespace {
+
+// The form a message is aimed at: the form of the nearest window up from
+// its target that the framework made, so that a window it did not make (an
+// embedded control's) counts for the form around it.
+TForm* FormOfMessage(const MSG& message) {
   TWinControl* control = nullptr;
   for (HWND window = message.hwnd; window != nullptr && control == nullptr; window = GetAncestor(window, GA_PARENT)) {
     control = FindControl(window);
   }
-  if (control == nullptr) return false;
-  TForm* form = GetParentForm(control);
+  return control != nullptr ? GetParentForm(control) : nullptr;
+}
+
+}  // namespace
+
+// A key press inside a form, even in a window the framework did not make
+// (an embedded control's), is offered to the form's shortcuts first.
+bool TApplication::IsKeyMessage(const MSG& message) {
+  if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+  TForm* form = FormOfMessage(message);
   return form != nullptr && form->IsShortCut(message);
+}
+
+bool TApplication::IsWheelMessage(const MSG& message) {
+  if (message.message != WM_MOUSEWHEEL) return false;
+  TForm* form = FormOfMessage(message);
+  if (form == nullptr || !form->OnMouseWheelShortCut) return false;
+  bool handled = false;
+  form->OnMouseWheelShortCut(message, handled);
+  return handled;
 }
 
 void TApplication::ProcessMessages() {

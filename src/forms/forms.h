@@ -36,6 +36,9 @@ using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 // A key message (WM_KEYDOWN or WM_SYSKEYDOWN) offered to a form before it
 // is dispatched; setting handled stops it there.
 using TShortCutEvent = std::function<void(const MSG& message, bool& handled)>;
+// A wheel turn (WM_MOUSEWHEEL) aimed at a window of a form, offered to the
+// form before it is dispatched; setting handled stops it there.
+using TMouseWheelShortCutEvent = std::function<void(const MSG& message, bool& handled)>;
 
 class TForm : public TCustomControl {
  public:
@@ -80,6 +83,10 @@ class TForm : public TCustomControl {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
   TShortCutEvent OnShortCut;
+  // Sees every wheel turn inside the form before the window under it does,
+  // even one aimed at an embedded control's window (the form zooms with
+  // Ctrl held, say, whatever has the focus).
+  TMouseWheelShortCutEvent OnMouseWheelShortCut;
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -157,6 +164,7 @@ class TApplication : public TComponent {
  private:
   bool ProcessMessage(MSG& message);
   bool IsKeyMessage(const MSG& message);
+  bool IsWheelMessage(const MSG& message);
   void ApplyIcon();
   void ReleaseAdopted();
 

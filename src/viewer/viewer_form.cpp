@@ -59,6 +59,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   OnCreate = [this](TObject* sender) { FormCreate(sender); };
   OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
   CreateLayout([this] { CreateStoredLayout(); });
+  InstallKeys();
 }
 
 TForm1::~TForm1() = default;
@@ -598,6 +599,9 @@ void TForm1::EmbeddedWB1DocumentComplete(TObject*) {
   const std::wstring name = WebBrowser1->LocationName();
   const std::wstring url = WebBrowser1->LocationURL();
   if (name != url) StPanel1->SetCaption(AnsiToWide(WideToAnsi(name)));
+  // The zoom is the window's: a browser that sets it back for a new page
+  // is given it again.
+  if (zoom_ != 100 && WebBrowser1->Zoom() != zoom_) WebBrowser1->SetZoom(zoom_);
   // Highlighting asked for by a search hit applies to the pages loaded up to
   // the first completion only.
   TSearchState search = BookManager->SearchState();

@@ -136,6 +136,32 @@ class TForm1 : public TForm {
   // messages between entries).
   bool Searching() const { return searching_; }
 
+  // Keys and zoom (viewer_keys.cpp). The window's keys run the commands of
+  // its toolbar buttons and menu entries, each only while its button or
+  // entry exists and is enabled; a key of the window is taken even when its
+  // command cannot run, so that the browser does not run it behind a
+  // removed button. A key press aimed at any window of the form (the page's
+  // included): true when it was one of the window's keys.
+  bool ViewerKey(const MSG& message);
+  // A wheel turn with Ctrl held zooms the page, wherever the pointer is.
+  bool ViewerWheel(const MSG& message);
+  // The page's zoom in percent, one of kZoomLevels; it holds for every page
+  // this window shows.
+  int Zoom() const { return zoom_; }
+  // Zooms to percent, kept within the levels; the status line names the
+  // level for a moment.
+  void SetZoom(int percent);
+  // steps levels up (positive) or down from the current one.
+  void ZoomBy(int steps);
+  static constexpr int kZoomLevels[] = {50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
+  // What the window's keys do: the commands of its buttons and menu
+  // entries, and the zoom.
+  enum class TViewerCommand {
+    Back, Forward, Home, Refresh, Stop, Print, Find, NewWindow, Close, Search, OpenResult, ZoomIn, ZoomOut, ZoomReset
+  };
+  // How long the status line names a new zoom level.
+  static constexpr unsigned kZoomNoteMs = 2000;
+
  protected:
   // Owned by the host's window only while the reader can see that window
   // (see viewer_form.cpp).
@@ -149,6 +175,20 @@ class TForm1 : public TForm {
   void CreateToolbar();
   void CreateMenuBar();
   void CreateStatusBar();
+
+  void InstallKeys();
+  void RunViewerCommand(TViewerCommand command);
+  void ShowSearchArea();
+  void ShowZoomNote();
+  void ZoomNoteTimer(TObject* sender);
+
+  int zoom_ = 100;
+  int wheelDelta_ = 0;  // wheel turns with Ctrl held, not yet a whole step
+  // The zoom note in the left status label, what it replaced, and the timer
+  // that puts that back unless something else has written the label since.
+  std::wstring zoomNote_;
+  std::wstring captionBeforeZoom_;
+  TTimer* zoomNoteTimer_ = nullptr;
 
   bool searching_ = false;
   // The window was asked to close while its search ran: the search stops

@@ -6,6 +6,8 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
+
 #include "browser/browser_support.h"
 #include "browser/com_ptr.h"
 #include "browser/plain_page.h"
@@ -241,6 +243,126 @@ TEST_F(PlainBrowserView, LinksToPlacesOnAPageScrollThere) {
   SendMessageW(w.Plain().Window(), WM_VSCROLL, SB_TOP, 0);
   w.ClickLink(1);
   EXPECT_EQ(w.Plain().ScrollPosition(), anchors.at(L"middle"));
+}
+
+// The smallest rectangle of the painted view (rows from top to bottom)
+// holding every pixel of the colour (0x00RRGGBB); empty when there is none.
+RECT InkBox(const TskBitmap& bitmap, uint32_t colour, int top = 0, int bottom = 1 << 30) {
+  RECT box{bitmap.Width(), bitmap.Height(), 0, 0};
+  for (int y = std::max(0, top); y < std::min(bitmap.Height(), bottom); ++y) {
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      if ((bitmap.PixelAt(x, y) & 0xFFFFFF) != colour) continue;
+      box.left = std::min<LONG>(box.left, x);
+      box.top = std::min<LONG>(box.top, y);
+      box.right = std::max<LONG>(box.right, x + 1);
+      box.bottom = std::max<LONG>(box.bottom, y + 1);
+    }
+  }
+  return box.right > box.left ? box : RECT{};
+}
+
+// The links' blue as the painted bitmap holds it (0x00RRGGBB).
+constexpr uint32_t kLinkInk = 0x0000EEu;
+
+// The top of the view as the browser paints it at its zoom.
+std::unique_ptr<TskBitmap> PaintedView(TPlainBrowser& browser, int height) {
+  RECT client{};
+  GetClientRect(browser.Window(), &client);
+  auto bitmap = std::make_unique<TskBitmap>();
+  bitmap->SetSize(client.right, height);
+  browser.PaintPage(bitmap->DC(), 0, height);
+  GdiFlush();
+  return bitmap;
+}
+
+// The optical zoom the host asks for through the browser's ExecWB: the
+// page is laid out for the narrower view and painted larger (its text, its
+// pictures, its links where a click finds them), and the zoom stays on the
+// next page.
+TEST_F(PlainBrowserView, ZoomScalesTextPicturesAndLayoutAndHoldsFromPageToPage) {
+  TPageServer server({
+      {"/page.htm", {200, "<title>Zoom</title><p><a href=next.htm>Next page</a></p><p><img src=pic.bmp></p>"
+                          "<p><img src=wide.bmp width=2000></p>"}},
+      {"/pic.bmp", {200, BmpFile(40, 10), 0, "image/bmp"}},
+      {"/wide.bmp", {200, BmpFile(100, 10), 0, "image/bmp"}},
+      {"/next.htm", {200, "<title>Next</title><p><a href=page.htm>Back again</a></p>"}},
+  });
+  TBrowserWindow w;
+  ASSERT_TRUE(w.Open(server.Url("/page.htm")));
+  EXPECT_EQ(w.Browser->Zoom(), 100);
+  RECT client{};
+  GetClientRect(w.Plain().Window(), &client);
+
+  struct TView {
+    RECT Link;       // the link's ink
+    RECT Picture;    // the small picture's red and blue, joined
+    int WideWidth;   // the wide picture's laid-out width, page pixels
+  };
+  auto look = [&](int zoom) {
+    const auto painted = PaintedView(w.Plain(), 400);
+    TView view{};
+    view.Link = InkBox(*painted, kLinkInk);
+    int pictures = 0;
+    for (const TLayoutItem& item : w.Plain().Page()->Layout().Items) {
+      if (item.Kind != TLayoutItem::kPicture) continue;
+      if (++pictures == 2) {
+        view.WideWidth = item.Width;
+        continue;
+      }
+      // The small picture's rows as the zoom shows them, with a row of
+      // room either side: the wide picture's colours stay out.
+      const int top = item.Y * zoom / 100 - 1;
+      const int bottom = (item.Y + item.Height) * zoom / 100 + 2;
+      const RECT red = InkBox(*painted, 0xFF0000u, top, bottom);
+      const RECT blue = InkBox(*painted, 0x0000FFu, top, bottom);
+      view.Picture = RECT{red.left, red.top, blue.right, blue.bottom};
+    }
+    EXPECT_EQ(pictures, 2) << "at " << zoom << "%";
+    return view;
+  };
+  const TView normal = look(100);
+  ASSERT_GT(normal.Link.bottom, normal.Link.top) << "the link is painted";
+  EXPECT_EQ(normal.Picture.right - normal.Picture.left, 40);
+  EXPECT_EQ(normal.WideWidth, client.right - 2 * kPageMargin);
+
+  struct TCase {
+    int Zoom;
+  };
+  for (const TCase c : {TCase{200}, TCase{150}, TCase{50}}) {
+    SCOPED_TRACE(testing::Message() << c.Zoom << "%");
+    ASSERT_TRUE(w.Browser->SetZoom(c.Zoom));
+    EXPECT_EQ(w.Browser->Zoom(), c.Zoom);
+    EXPECT_EQ(w.Plain().Zoom(), c.Zoom);
+    const TView zoomed = look(c.Zoom);
+    // Pictures by the zoom exactly (rounded), text by its fonts' sizes.
+    EXPECT_NEAR(zoomed.Picture.right - zoomed.Picture.left, 40 * c.Zoom / 100, 1);
+    EXPECT_NEAR(zoomed.Picture.bottom - zoomed.Picture.top, 10 * c.Zoom / 100, 1);
+    const double wide = static_cast<double>(zoomed.Link.right - zoomed.Link.left) / (normal.Link.right - normal.Link.left);
+    const double high = static_cast<double>(zoomed.Link.bottom - zoomed.Link.top) / (normal.Link.bottom - normal.Link.top);
+    EXPECT_NEAR(wide, c.Zoom / 100.0, 0.25);
+    EXPECT_NEAR(high, c.Zoom / 100.0, 0.35);
+    // The page is laid out for the window's width in page pixels.
+    EXPECT_EQ(zoomed.WideWidth, client.right * 100 / c.Zoom - 2 * kPageMargin);
+  }
+  // A zoom beyond what the browser takes changes nothing.
+  EXPECT_FALSE(w.Browser->SetZoom(5));
+  EXPECT_FALSE(w.Browser->SetZoom(1001));
+  EXPECT_EQ(w.Browser->Zoom(), 50);
+
+  // A click where the zoomed link shows follows it; the next page keeps
+  // the zoom.
+  ASSERT_TRUE(w.Browser->SetZoom(200));
+  const RECT link = w.Plain().LinkRect(0);
+  EXPECT_NEAR(link.right - link.left, 2 * (normal.Link.right - normal.Link.left), 6);
+  const int before = w.Completed;
+  const LPARAM middle = MAKELPARAM((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+  SendMessageW(w.Plain().Window(), WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  SendMessageW(w.Plain().Window(), WM_LBUTTONUP, 0, middle);
+  ASSERT_TRUE(w.WaitForPage(before));
+  EXPECT_EQ(w.Browser->LocationName(), L"Next");
+  EXPECT_EQ(w.Browser->Zoom(), 200);
+  const RECT next = InkBox(*PaintedView(w.Plain(), 200), kLinkInk);
+  EXPECT_NEAR(static_cast<double>(next.bottom - next.top) / (normal.Link.bottom - normal.Link.top), 2.0, 0.35);
 }
 
 }  // namespace

@@ -353,6 +353,21 @@ void TSkButton::KeyDown(WORD& key, TShiftState shift) {
   TSkPressControl::KeyDown(key, shift);
 }
 
+// The form's dialog keys, whichever of its controls has the focus: Enter
+// goes to the focused button or else the active default, Escape to a cancel
+// button. A button the reader cannot see or use takes neither.
+void TSkButton::WndProc(TMessage& message) {
+  if (message.Msg == CM_DIALOGKEY && Enabled() && Showing()) {
+    const WPARAM key = message.WParam;
+    if ((key == VK_RETURN && (HasFocus() || IsActiveDefault())) || (key == VK_ESCAPE && cancel_)) {
+      message.Result = 1;
+      Click();
+      return;
+    }
+  }
+  TSkPressControl::WndProc(message);
+}
+
 void TSkButton::SetWordWrap(bool value) {
   if (wordWrap_ == value) return;
   wordWrap_ = value;

@@ -64,7 +64,7 @@ class TSkButton : public TSkPressControl {
   // form that is not a button; it is drawn as the default then.
   bool Default() const { return default_; }
   void SetDefault(bool value);
-  // Escape clicks a cancel button.
+  // Escape clicks a cancel button, wherever the focus is on its form.
   bool Cancel() const { return cancel_; }
   void SetCancel(bool value) { cancel_ = value; }
   TSkFontOptions& FontOptions() { return fontOptions_; }
@@ -115,6 +115,7 @@ class TSkButton : public TSkPressControl {
  protected:
   void PressCompleted() override { Click(); }
   void KeyDown(WORD& key, TShiftState shift) override;
+  void WndProc(TMessage& message) override;
   void PaintContent(TCanvas& canvas) override;
   void Notification(TComponent* component, TOperation operation) override;
 

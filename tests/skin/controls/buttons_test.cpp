@@ -9,6 +9,8 @@
 #include "forms/std_components.h"
 #include "skin/controls/controls_support.h"
 #include "skin/controls/sk_buttons.h"
+#include "skin/controls/sk_edit.h"
+#include "skin/controls/sk_list_box.h"
 #include "skin/controls/sk_group_box.h"
 #include "graphics/sk_utils.h"
 #include "graphics/sk_api_win.h"
@@ -192,6 +194,58 @@ TEST_F(ButtonsTest, SpaceReleaseEnterAndEscapeOfACancelButtonClick) {
   button->SetCancel(true);
   PressKey(*button, VK_ESCAPE);
   EXPECT_EQ(clicks, 3);
+}
+
+// Enter and Escape posted to whichever control has the form's focus, and
+// delivered by the application's loop as a reader's key would be: the
+// default button (here inside a group box) takes Enter, the cancel button
+// Escape, unless a button holds the focus or the button cannot be used.
+TEST_F(ButtonsTest, EnterAndEscapeReachTheDefaultAndCancelButtonsWhereverTheFocusIs) {
+  auto* edit = Make<TSkEdit>(&Form(), 10, 10, 120, 21);
+  auto* list = Make<TSkListBox>(&Form(), 10, 40, 120, 60);
+  list->Items().Add(L"one");
+  auto* other = Make<TSkButton>(&Form(), 150, 10, 75, 25);
+  auto* group = Make<TSkGroupBox>(&Form(), 150, 40, 200, 120);
+  auto* ok = Make<TSkButton>(group, 20, 30, 75, 25);
+  auto* cancel = Make<TSkButton>(&Form(), 150, 170, 75, 25);
+  ok->SetDefault(true);
+  cancel->SetCancel(true);
+  std::vector<std::string> clicked;
+  ok->OnClick = [&](TObject*) { clicked.push_back("ok"); };
+  cancel->OnClick = [&](TObject*) { clicked.push_back("cancel"); };
+  other->OnClick = [&](TObject*) { clicked.push_back("other"); };
+
+  struct TCase {
+    TWinControl* Focus;
+    WORD Key;
+    bool OkUsable;
+    const char* Clicked;  // nullptr: nothing
+  };
+  const TCase cases[] = {
+      {edit, VK_RETURN, true, "ok"},        {edit, VK_ESCAPE, true, "cancel"},
+      {list, VK_RETURN, true, "ok"},        {list, VK_ESCAPE, true, "cancel"},
+      {other, VK_RETURN, true, "other"},    {other, VK_ESCAPE, true, "cancel"},
+      {edit, VK_RETURN, false, nullptr},    {cancel, VK_RETURN, true, "cancel"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "focus " << (c.Focus == edit ? "edit" : c.Focus == list ? "list" : "button")
+                                    << ", key " << c.Key << ", ok usable " << c.OkUsable);
+    ok->SetEnabled(c.OkUsable);
+    Form().SetActiveControl(c.Focus);
+    clicked.clear();
+    PostMessageW(c.Focus->Handle(), WM_KEYDOWN, c.Key, 1);
+    PostMessageW(c.Focus->Handle(), WM_KEYUP, c.Key, static_cast<LPARAM>(0xC0000001u));
+    Application->ProcessMessages();
+    EXPECT_EQ(clicked, c.Clicked == nullptr ? std::vector<std::string>{} : std::vector<std::string>{c.Clicked});
+  }
+  // A default button out of sight takes no key.
+  ok->SetEnabled(true);
+  group->SetVisible(false);
+  Form().SetActiveControl(edit);
+  clicked.clear();
+  PostMessageW(edit->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+  Application->ProcessMessages();
+  EXPECT_TRUE(clicked.empty());
 }
 
 TEST_F(ButtonsTest, ClassicDefaultButtonHasABlackOutlineWhileTheFocusIsOnANonButton) {
