@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/streams.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 #include "skin/theme_msux.h"
 
 namespace {

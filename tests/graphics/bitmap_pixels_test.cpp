@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "graphics/sk_effect.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 

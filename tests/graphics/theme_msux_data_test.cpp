@@ -7,7 +7,7 @@
 
 #include "runtime/conversions.h"
 #include "graphics/sk_compress.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 #include "graphics/theme_msux_data.h"
 #include "tools/themegen/skyline.h"
 

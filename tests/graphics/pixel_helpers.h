@@ -1,4 +1,4 @@
-// Helpers shared by the skin library tests.
+// Pixel values for the tests of the graphics core and of the skin built on it.
 #pragma once
 
 #include <cstdint>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "graphics/sk_effect.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "runtime/streams.h"
 #include "graphics/sk_bitmap.h"
 #include "graphics/sk_theme_tables.h"
-#include "skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 

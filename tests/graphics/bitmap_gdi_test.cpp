@@ -9,7 +9,7 @@
 
 #include "graphics/sk_utils.h"
 #include "graphics/sk_api_win.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "graphics/sk_compress.h"
-#include "skin/skin_helpers.h"
+#include "graphics/pixel_helpers.h"
 
 namespace {
 
