@@ -21,6 +21,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -138,11 +139,20 @@ def run(command):
 
 # --- bookserve ---
 
+def free_port():
+    """A port nothing listens on now, as the system hands one out: the tests' servers start from it, so
+    that a program holding 5055 (a reader's open e-book, an author's bookserve) is never in their way."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
 class BookServer:
-    """One bookserve process; it probes for a free port from 5055 up and says which it took."""
+    """One bookserve process; it probes for a free port from the one it is given and says which it took."""
 
     def __init__(self, bookserve, book, extra=()):
-        self.process = subprocess.Popen([bookserve, book, *extra], stdout=subprocess.PIPE,
+        command = [bookserve, book, "--port", str(free_port()), *extra]
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True, preexec_fn=end_with_this_test)
         ready, _, _ = select.select([self.process.stdout], [], [], remaining())
         line = self.process.stdout.readline() if ready else ""

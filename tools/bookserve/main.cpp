@@ -1,13 +1,15 @@
 // Serves a book with the viewer's own book manager and HTTP engine, so that
 // any browser on the machine can read it:
-//   bookserve BOOK [--highlight TEXT] [--case-sensitive]
+//   bookserve BOOK [--port N] [--highlight TEXT] [--case-sensitive]
 // BOOK is an archive block or an e-book program, or a book folder: a folder
 // is served as it is written (live_book.h), packed again whenever one of its
-// files changes.
+// files changes. The port is chosen as the viewer chooses its own, from 5055
+// upward unless --port names another first port.
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "archive/book_file.h"
 #include "runtime/exceptions.h"
@@ -20,7 +22,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: bookserve BOOK|BOOKDIR [--highlight TEXT] [--case-sensitive]\n";
+constexpr const char* kUsage = "usage: bookserve BOOK|BOOKDIR [--port N] [--highlight TEXT] [--case-sensitive]\n";
 // How often a book folder is looked at for changes.
 constexpr int kWatchMilliseconds = 250;
 
@@ -30,11 +32,12 @@ struct TAlignedBlock {
   const THostArchive* Archive() const { return reinterpret_cast<const THostArchive*>(Words.get()); }
 };
 
-int ServeFolder(const std::string& folder, const TSearchState& search, TStopSignal& stop) {
+int ServeFolder(const std::string& folder, int firstPort, const TSearchState& search, TStopSignal& stop) {
   std::unique_ptr<TLiveBook> book;
   try {
     TLiveBook::TOptions options;
     options.Search = search;
+    options.FirstPort = firstPort;
     book = std::make_unique<TLiveBook>(folder, options, std::cout);
   } catch (const Exception& e) {
     std::cerr << "bookserve: " << e.Message << '\n';
@@ -54,7 +57,8 @@ int ServeFolder(const std::string& folder, const TSearchState& search, TStopSign
   return 0;
 }
 
-int ServeFile(const std::string& file, const TSearchState& search, bool highlighting, TStopSignal& stop) {
+int ServeFile(const std::string& file, int firstPort, const TSearchState& search, bool highlighting,
+              TStopSignal& stop) {
   TAlignedBlock block;
   std::unique_ptr<TEbookManager> manager;
   try {
@@ -62,7 +66,7 @@ int ServeFile(const std::string& file, const TSearchState& search, bool highligh
     block.Words = std::make_unique<uint64_t[]>(image.Block.size() / 8 + 1);
     std::memcpy(block.Words.get(), image.Block.data(), image.Block.size());
     HostArchive = block.Archive();
-    manager = std::make_unique<TEbookManager>();
+    manager = std::make_unique<TEbookManager>(firstPort);
     BookManager = manager.get();
     if (highlighting) manager->SetSearchState(search);
   } catch (const Exception& e) {
@@ -90,6 +94,18 @@ int ServeFile(const std::string& file, const TSearchState& search, bool highligh
   return status;
 }
 
+// A port number written in decimal digits only, from 1 to 65535.
+std::optional<int> ParsePort(const std::string& text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 65535) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,8 +113,16 @@ int main(int argc, char** argv) {
   std::string book;
   TSearchState search;
   bool highlighting = false;
+  int firstPort = kFirstPort;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--highlight" && i + 1 < args.size()) {
+    if (args[i] == "--port" && i + 1 < args.size()) {
+      const std::optional<int> port = ParsePort(args[++i]);
+      if (!port) {
+        std::cerr << "bookserve: --port wants a port number from 1 to 65535, not \"" << args[i] << "\"\n";
+        return 2;
+      }
+      firstPort = *port;
+    } else if (args[i] == "--highlight" && i + 1 < args.size()) {
       search.SearchText = args[++i];
       search.HighlightActive = highlighting = true;
     } else if (args[i] == "--case-sensitive") {
@@ -119,6 +143,6 @@ int main(int argc, char** argv) {
   // Before the server's threads start, which inherit its blocked signals.
   TStopSignal stop;
   std::error_code ec;
-  if (std::filesystem::is_directory(PathFromUtf8(book), ec)) return ServeFolder(book, search, stop);
-  return ServeFile(book, search, highlighting, stop);
+  if (std::filesystem::is_directory(PathFromUtf8(book), ec)) return ServeFolder(book, firstPort, search, stop);
+  return ServeFile(book, firstPort, search, highlighting, stop);
 }
