@@ -373,8 +373,7 @@ void TskThemeSysColors::Assign(const TskThemeSysColors& source) {
 }
 
 void TskThemeSysColors::WriteToStream(TStream& stream) const {
-  const int32_t count = kThemeSysColorCount;
-  stream.WriteBuffer(&count, 4);
+  WriteInt32(stream, kThemeSysColorCount);
   for (size_t i = 0; i < values_.size(); ++i) WriteEntry(stream, kThemeSysColorNames[i], SkColorToString(values_[i]));
 }
 

@@ -29,8 +29,7 @@ void StopSound() {
 // A count of the record, refused when it does not fit its 32 bits.
 void WriteCount32(TStream& stream, int64_t value) {
   if (value > INT32_MAX) throw EWriteError("Stream write error");
-  const auto narrow = static_cast<int32_t>(value);
-  stream.WriteBuffer(&narrow, 4);
+  WriteInt32(stream, static_cast<int32_t>(value));
 }
 
 uint32_t ReadLittle32(const uint8_t* p) {

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
 
 #include "archive/book_file.h"
+#include "runtime/conversions.h"
 #include "runtime/exceptions.h"
 #include "runtime/process.h"
 #include "server/ebook_manager.h"
@@ -94,18 +94,6 @@ int ServeFile(const std::string& file, int firstPort, const TSearchState& search
   return status;
 }
 
-// A port number written in decimal digits only, from 1 to 65535.
-std::optional<int> ParsePort(const std::string& text) {
-  if (text.empty() || text.size() > 5) return std::nullopt;
-  int value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value < 1 || value > 65535) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,12 +104,12 @@ int main(int argc, char** argv) {
   int firstPort = kFirstPort;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--port" && i + 1 < args.size()) {
-      const std::optional<int> port = ParsePort(args[++i]);
-      if (!port) {
+      int32_t port = 0;
+      if (!TryStrToInt(args[++i], port) || port < 1 || port > 65535) {
         std::cerr << "bookserve: --port wants a port number from 1 to 65535, not \"" << args[i] << "\"\n";
         return 2;
       }
-      firstPort = *port;
+      firstPort = port;
     } else if (args[i] == "--highlight" && i + 1 < args.size()) {
       search.SearchText = args[++i];
       search.HighlightActive = highlighting = true;
